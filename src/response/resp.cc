@@ -58,7 +58,7 @@ void resp(double h, double w, double dt, int nn, const series& ddy, const series
   double x = 0;
   peaks = {};
   double ek = 0, ep = 0, ed = 0, et = 0;
-  textio::write_formatted(energy_unit, energy_line, {0.0, ek, ep, ed, et});
+  textio::write_formatted<energy_line>(energy_unit, {0.0, ek, ep, ed, et});
 
   for (int m = 2; m <= nn; ++m) {
     const double dxf = dx;
@@ -81,7 +81,7 @@ void resp(double h, double w, double dt, int nn, const series& ddy, const series
     ed = (dxf * dxf + dx * dx) * hw * dt + ed;
     et = et - (ddyf * dxf + ddym * dx) * dt / 2;
     // Times are (m - 1) * dt, never a running sum: no drift over long records.
-    textio::write_formatted(energy_unit, energy_line, {(m - 1) * dt, ek, ep, ed, et});
+    textio::write_formatted<energy_line>(energy_unit, {(m - 1) * dt, ek, ep, ed, et});
   }
 }
 

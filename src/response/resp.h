@@ -10,7 +10,7 @@ namespace response {
 
 // The energy lines go to this unit, which the caller connects and gives its header.
 inline constexpr int energy_unit = 15;
-inline constexpr auto energy_line = textio::parse_format("(F9.4,4(',',F9.4))");
+inline constexpr textio::record_format energy_line = textio::parse_format("(F9.4,4(',',F9.4))");
 
 // The recurrence over one interval: x(m) = a12 dx(m-1) + a11 x(m-1) + b12 ddy(m) + b11 ddy(m-1),
 // dx(m) likewise with a22, a21, b22, b21. Depends on h, w and dt only.

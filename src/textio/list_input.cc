@@ -29,6 +29,7 @@ struct significand {
   int kept = 0;
   long count = 0;
   long scale = 0;
+  std::uint64_t value = 0;  // the digits as an integer while there are at most 19
 
   void add_integer_digit(int c) {
     if (count == 0 && c == '0') return;
@@ -44,7 +45,7 @@ struct significand {
   }
   void add(int c) {
     if (kept < significant_digits_max) digits[kept++] = static_cast<char>(c);
-    ++count;
+    if (++count <= 19) value = value * 10 + static_cast<unsigned>(c - '0');
   }
   std::uint64_t as_count() const {  // saturates; no read has that many items
     std::uint64_t n = 0;
@@ -54,8 +55,23 @@ struct significand {
   }
 };
 
+constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 double to_double(const significand& s, long exponent, bool negative) {
   if (s.count == 0) return 0.0;  // no nonzero digit: +0, whatever the sign
+  // An integer below 2^53 and a power of ten up to 10^22 are both exact doubles, so one
+  // multiplication or division is the correctly rounded value. Sample values always get here.
+  const long power_of_digits = s.scale + exponent - s.count;
+  if (s.count <= 19 && s.value <= (std::uint64_t{1} << 53) && power_of_digits >= -22 &&
+      power_of_digits <= 22) {
+    const auto digits = static_cast<double>(s.value);
+    const double power =
+        exact_powers_of_ten[power_of_digits < 0 ? -power_of_digits : power_of_digits];
+    const double value = power_of_digits < 0 ? digits / power : digits * power;
+    return negative ? -value : value;
+  }
   char text[significant_digits_max + 32] = {'0', '.'};
   char* p = text + 2;
   for (int i = 0; i < s.kept; ++i) *p++ = s.digits[i];

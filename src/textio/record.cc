@@ -1,31 +1,14 @@
-// Formatted and list-directed records, built from the field formatters.
+// List-directed records: texts, integers and doubles, with the 80-column rule.
 #include "textio/record.h"
-
-#include <cassert>
 
 #include "textio/fields.h"
 
 namespace textio {
 namespace {
 
-char* render_field(char* out, const field& f, double value) {
-  return f.kind == 'F' ? format_fixed(out, value, f.width, f.decimals)
-                       : format_exponential(out, value, f.width, f.decimals);
-}
-
 constexpr std::size_t line_limit = 80;
 
 }  // namespace
-
-char* render_formatted(char* out, const record_format& format, std::span<const double> items) {
-  assert(static_cast<int>(items.size()) == format.items());
-  out = render_field(out, format.first, items[0]);
-  for (std::size_t i = 1; i < items.size(); ++i) {
-    *out++ = ',';
-    out = render_field(out, format.repeated, items[i]);
-  }
-  return out;
-}
 
 void render_list(std::span<const list_item> items, std::string& out) {
   std::size_t record_start = out.size();

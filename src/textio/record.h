@@ -2,11 +2,14 @@
 // formatted records of fixed-width numeric fields separated by commas.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "textio/fields.h"
 
 namespace textio {
 
@@ -64,9 +67,27 @@ consteval record_format parse_format(std::string_view text) {
   return {text, first, repeat, repeated};
 }
 
+template <field f>
+char* render_field(char* out, double value) {
+  if constexpr (f.kind == 'F') {
+    return format_fixed<f.width, f.decimals>(out, value);
+  } else {
+    return format_exponential<f.width, f.decimals>(out, value);
+  }
+}
+
 // Renders one formatted record, without its line end, into out (room for format.length()).
 // items.size() must equal format.items(). Returns the end.
-char* render_formatted(char* out, const record_format& format, std::span<const double> items);
+template <const record_format& format>
+char* render_formatted(char* out, std::span<const double> items) {
+  assert(static_cast<int>(items.size()) == format.items());
+  out = render_field<format.first>(out, items[0]);
+  for (std::size_t i = 1; i < items.size(); ++i) {
+    *out++ = ',';
+    out = render_field<format.repeated>(out, items[i]);
+  }
+  return out;
+}
 
 // An item of a list-directed record.
 class list_item {

@@ -5,7 +5,6 @@
 #include <cassert>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "textio/runtime_error.h"
 #include "textio/signals.h"
@@ -84,20 +83,26 @@ void write_list(int number, std::initializer_list<list_item> items) {
   handle_pending_signal();
 }
 
-void write_formatted(int number, const record_format& format, std::initializer_list<double> items) {
-  io_state& state = begin(number, format.text, true);
+namespace statement_detail {
+
+char* begin_formatted_write(int number, const record_format& format) {
+  begin(number, format.text, true);
   unit& u = unit_number(number);
   assert(u.connected);
   if (!u.writable) fail({"write start", cannot_write_file});
-  static std::vector<char> record(400);
-  const auto length = static_cast<std::size_t>(format.length()) + 1;
-  if (record.size() < length) record.resize(std::max(length, 2 * record.size()));
-  char* end = render_formatted(record.data(), format, items);
+  char* room = nullptr;
+  if (io_error e = reserve_record(u, static_cast<std::size_t>(format.length()) + 1, room)) fail(e);
+  return room;
+}
+
+void end_formatted_write(int number, char* end) {
   *end++ = '\n';
-  write(u, {record.data(), static_cast<std::size_t>(end - record.data())});
-  state.format = {};  // a format is current only while its statement runs
+  commit_record(unit_number(number), end);
+  current_io().format = {};  // a format is current only while its statement runs
   handle_pending_signal();
 }
+
+}  // namespace statement_detail
 
 void read_list(int number, std::initializer_list<read_item> items) {
   unit& u = begin_read(number, list_io);

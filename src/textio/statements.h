@@ -11,8 +11,21 @@
 
 namespace textio {
 
+namespace statement_detail {
+// Starts a formatted write and returns room for its record in the unit's stream.
+char* begin_formatted_write(int unit, const record_format& format);
+// Ends the record after its last field and completes the statement.
+void end_formatted_write(int unit, char* end);
+}  // namespace statement_detail
+
 void write_list(int unit, std::initializer_list<list_item> items);
-void write_formatted(int unit, const record_format& format, std::initializer_list<double> items);
+
+// One record of the format's fields; as many items as the format has fields.
+template <const record_format& format>
+void write_formatted(int unit, std::initializer_list<double> items) {
+  char* record = statement_detail::begin_formatted_write(unit, format);
+  statement_detail::end_formatted_write(unit, render_formatted<format>(record, items));
+}
 
 // A list-directed read for which the end of the input is an error.
 void read_list(int unit, std::initializer_list<read_item> items);

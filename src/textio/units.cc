@@ -158,15 +158,31 @@ void add_intact_file(int number) {
 }
 
 io_error write_record(unit& u, std::string_view record) {
+  char* room = nullptr;
+  if (record.size() > output_buffer_size) {  // no record of this program is that long
+    u.last_was_write = true;
+    if (io_error e = flush_unit(u)) return e;
+    return write_all(u.fd, record.data(), record.size());
+  }
+  if (io_error e = reserve_record(u, record.size(), room)) return e;
+  std::memcpy(room, record.data(), record.size());
+  commit_record(u, room + record.size());
+  return {};
+}
+
+io_error reserve_record(unit& u, std::size_t n, char*& room) {
+  assert(n <= output_buffer_size);
   u.last_was_write = true;
   if (u.output.empty()) u.output.resize(output_buffer_size);
-  if (u.pending + record.size() > u.output.size()) {
+  if (u.pending + n > u.output.size()) {
     if (io_error e = flush_unit(u)) return e;
-    if (record.size() > u.output.size()) return write_all(u.fd, record.data(), record.size());
   }
-  std::memcpy(u.output.data() + u.pending, record.data(), record.size());
-  u.pending += record.size();
+  room = u.output.data() + u.pending;
   return {};
+}
+
+void commit_record(unit& u, const char* end) {
+  u.pending = static_cast<std::size_t>(end - u.output.data());
 }
 
 io_error flush_unit(unit& u) {

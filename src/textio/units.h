@@ -55,6 +55,11 @@ void add_intact_file(int number);
 
 // Hands a record (with its line end) to the unit's stream.
 [[nodiscard]] io_error write_record(unit& u, std::string_view record);
+// Room for a record of up to n characters at the end of the unit's stream buffer, flushing it
+// first if needed; the record is part of the stream only once commit_record is called, so the
+// buffer never holds part of a record.
+[[nodiscard]] io_error reserve_record(unit& u, std::size_t n, char*& room);
+void commit_record(unit& u, const char* end);
 [[nodiscard]] io_error flush_unit(unit& u);
 
 }  // namespace textio

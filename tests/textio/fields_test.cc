@@ -13,13 +13,42 @@
 namespace textio {
 namespace {
 
-std::string fixed(double v, int w, int d) {
-  char out[field_width_max];
-  return {out, format_fixed(out, v, w, d)};
+template <int w, int d>
+std::string fixed(double v) {
+  char out[w + 1];
+  return {out, format_fixed<w, d>(out, v)};
 }
-std::string exponential(double v, int w, int d) {
-  char out[field_width_max];
-  return {out, format_exponential(out, v, w, d)};
+template <int w, int d>
+std::string exponential(double v) {
+  char out[w + 1];
+  return {out, format_exponential<w, d>(out, v)};
+}
+std::string e11_7(double v) {
+  return exponential<11, 7>(v);
+}
+std::string e12_7(double v) {
+  return exponential<12, 7>(v);
+}
+std::string e15_7(double v) {
+  return exponential<15, 7>(v);
+}
+std::string f3_1(double v) {
+  return fixed<3, 1>(v);
+}
+std::string f5_4(double v) {
+  return fixed<5, 4>(v);
+}
+std::string f6_4(double v) {
+  return fixed<6, 4>(v);
+}
+std::string f8_4(double v) {
+  return fixed<8, 4>(v);
+}
+std::string f9_4(double v) {
+  return fixed<9, 4>(v);
+}
+std::string f12_4(double v) {
+  return fixed<12, 4>(v);
 }
 std::string list_double(double v) {
   char out[list_double_max];
@@ -59,47 +88,47 @@ const field_row field_rows[] = {
 TEST(FieldFormat, DocumentedExamples) {
   for (const field_row& row : field_rows) {
     SCOPED_TRACE(row.value);
-    EXPECT_EQ(fixed(row.value, 8, 4), row.f8_4);
-    EXPECT_EQ(fixed(row.value, 9, 4), row.f9_4);
-    EXPECT_EQ(fixed(row.value, 12, 4), row.f12_4);
-    EXPECT_EQ(exponential(row.value, 15, 7), row.e15_7);
+    EXPECT_EQ(f8_4(row.value), row.f8_4);
+    EXPECT_EQ(f9_4(row.value), row.f9_4);
+    EXPECT_EQ(f12_4(row.value), row.f12_4);
+    EXPECT_EQ(e15_7(row.value), row.e15_7);
   }
 }
 
 TEST(FieldFormat, RangeLimitsOfFixedFields) {
-  EXPECT_EQ(fixed(999.9999, 8, 4), "999.9999");
-  EXPECT_EQ(fixed(999.99995, 8, 4), "********");  // rounds to 1000.0000
-  EXPECT_EQ(fixed(-99.9999, 8, 4), "-99.9999");
-  EXPECT_EQ(fixed(-100.0, 8, 4), "********");
-  EXPECT_EQ(fixed(9999.9999, 9, 4), "9999.9999");
-  EXPECT_EQ(fixed(-999.9999, 9, 4), "-999.9999");
-  EXPECT_EQ(fixed(1000.0, 8, 4), "********");  // a time of 1000 s in F8.4
-  EXPECT_EQ(fixed(9999999.9999, 12, 4), "9999999.9999");
-  EXPECT_EQ(fixed(-999999.9999, 12, 4), "-999999.9999");
-  EXPECT_EQ(fixed(1e300, 12, 4), "************");
-  EXPECT_EQ(fixed(std::numeric_limits<double>::denorm_min(), 9, 4), "   0.0000");
+  EXPECT_EQ(f8_4(999.9999), "999.9999");
+  EXPECT_EQ(f8_4(999.99995), "********");  // rounds to 1000.0000
+  EXPECT_EQ(f8_4(-99.9999), "-99.9999");
+  EXPECT_EQ(f8_4(-100.0), "********");
+  EXPECT_EQ(f9_4(9999.9999), "9999.9999");
+  EXPECT_EQ(f9_4(-999.9999), "-999.9999");
+  EXPECT_EQ(f8_4(1000.0), "********");  // a time of 1000 s in F8.4
+  EXPECT_EQ(f12_4(9999999.9999), "9999999.9999");
+  EXPECT_EQ(f12_4(-999999.9999), "-999999.9999");
+  EXPECT_EQ(f12_4(1e300), "************");
+  EXPECT_EQ(f9_4(std::numeric_limits<double>::denorm_min()), "   0.0000");
 }
 
 TEST(FieldFormat, NarrowFieldsDropTheLeadingZeroOrOverflow) {
-  EXPECT_EQ(fixed(0.5, 5, 4), ".5000");   // "0.5000" is one too long: the zero goes
-  EXPECT_EQ(fixed(-0.5, 5, 4), "*****");  // two too long
-  EXPECT_EQ(fixed(-0.5, 6, 4), "-.5000");
-  EXPECT_EQ(exponential(0.5, 12, 7), ".5000000E+00");   // w = d + 5: no leading zero
-  EXPECT_EQ(exponential(-0.5, 12, 7), "************");  // w < d + 6 with a sign
-  EXPECT_EQ(exponential(0.5, 11, 7), "***********");
+  EXPECT_EQ(f5_4(0.5), ".5000");   // "0.5000" is one too long: the zero goes
+  EXPECT_EQ(f5_4(-0.5), "*****");  // two too long
+  EXPECT_EQ(f6_4(-0.5), "-.5000");
+  EXPECT_EQ(e12_7(0.5), ".5000000E+00");   // w = d + 5: no leading zero
+  EXPECT_EQ(e12_7(-0.5), "************");  // w < d + 6 with a sign
+  EXPECT_EQ(e11_7(0.5), "***********");
 }
 
 TEST(FieldFormat, InfinitiesAndNotANumbers) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_EQ(fixed(inf, 9, 4), "      inf");
-  EXPECT_EQ(fixed(-inf, 9, 4), "     -inf");
-  EXPECT_EQ(fixed(nan, 9, 4), "      nan");
-  EXPECT_EQ(fixed(-nan, 8, 4), "     nan");  // a not-a-number is never negative
-  EXPECT_EQ(fixed(-inf, 3, 1), "***");
-  EXPECT_EQ(exponential(inf, 15, 7), "            INF");
-  EXPECT_EQ(exponential(-inf, 15, 7), "           -INF");
-  EXPECT_EQ(exponential(nan, 15, 7), "            NAN");
+  EXPECT_EQ(f9_4(inf), "      inf");
+  EXPECT_EQ(f9_4(-inf), "     -inf");
+  EXPECT_EQ(f9_4(nan), "      nan");
+  EXPECT_EQ(f8_4(-nan), "     nan");  // a not-a-number is never negative
+  EXPECT_EQ(f3_1(-inf), "***");
+  EXPECT_EQ(e15_7(inf), "            INF");
+  EXPECT_EQ(e15_7(-inf), "           -INF");
+  EXPECT_EQ(e15_7(nan), "            NAN");
   EXPECT_EQ(list_double(inf), "  INF");
   EXPECT_EQ(list_double(-inf), " -INF");
   EXPECT_EQ(list_double(nan), "  NAN");
@@ -139,12 +168,12 @@ TEST(FieldFormat, ListDirectedIntegers) {
 
 // Exact halfway cases round to the even neighbour, as the C library does.
 TEST(FieldFormat, TiesRoundToEven) {
-  EXPECT_EQ(fixed(0.03125, 9, 4), "   0.0312");
-  EXPECT_EQ(fixed(0.09375, 9, 4), "   0.0938");
-  EXPECT_EQ(fixed(-0.03125, 9, 4), "  -0.0312");
-  EXPECT_EQ(exponential(std::ldexp(1.0, -11), 15, 7), "  0.4882812E-03");  // 4.8828125e-4
-  EXPECT_EQ(exponential(1234567.5, 15, 7), "  0.1234568E+07");
-  EXPECT_EQ(exponential(1234568.5, 15, 7), "  0.1234568E+07");
+  EXPECT_EQ(f9_4(0.03125), "   0.0312");
+  EXPECT_EQ(f9_4(0.09375), "   0.0938");
+  EXPECT_EQ(f9_4(-0.03125), "  -0.0312");
+  EXPECT_EQ(e15_7(std::ldexp(1.0, -11)), "  0.4882812E-03");  // 4.8828125e-4
+  EXPECT_EQ(e15_7(1234567.5), "  0.1234568E+07");
+  EXPECT_EQ(e15_7(1234568.5), "  0.1234568E+07");
 }
 
 // Every double renders as the correctly rounded reference does: random bit patterns (all
@@ -165,9 +194,9 @@ TEST(FieldFormat, AgreesWithTheCLibraryOnRandomDoubles) {
       default:
         v = static_cast<double>(static_cast<int>(random() % 2000000) - 1000000) / 64;
     }
-    ASSERT_EQ(fixed(v, 8, 4), reference::fixed(v, 8, 4)) << v;
-    ASSERT_EQ(fixed(v, 12, 4), reference::fixed(v, 12, 4)) << v;
-    ASSERT_EQ(exponential(v, 15, 7), reference::exponential(v, 15, 7)) << v;
+    ASSERT_EQ(f8_4(v), reference::fixed(v, 8, 4)) << v;
+    ASSERT_EQ(f12_4(v), reference::fixed(v, 12, 4)) << v;
+    ASSERT_EQ(e15_7(v), reference::exponential(v, 15, 7)) << v;
     if (i % 10 == 0) {
       ASSERT_EQ(list_double(v), reference::list_double(v)) << v;
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace textio {
@@ -266,6 +267,28 @@ TEST(ListInput, NumbersWithoutNonzeroDigitsArePositiveZero) {
   double v = unchanged;
   ASSERT_EQ(read_list(in.stream(), {{v}}), read_status::ok);
   EXPECT_TRUE(v == 0.0 && std::signbit(v));
+}
+
+// Up to 40 digits the value is the correctly rounded one, whichever path converts it.
+TEST(ListInput, NumbersAgreeWithStrtod) {
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text = (random() % 2) ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % (i % 4 == 0 ? 40 : 19));
+    const int point = static_cast<int>(random() % static_cast<unsigned>(digits + 1));
+    for (int k = 0; k < digits; ++k) {
+      if (k == point) text += '.';
+      text += static_cast<char>('0' + random() % 10);
+    }
+    text += 'e';
+    text += std::to_string(static_cast<int>(random() % 80) - 40);
+    source in(text, false);
+    double v = unchanged;
+    ASSERT_EQ(read_list(in.stream(), {{v}}), read_status::ok) << text;
+    const double expected = std::strtod(text.c_str(), nullptr);
+    ASSERT_EQ(v, expected == 0 ? 0.0 : expected) << text;  // no nonzero digit reads as +0
+    ASSERT_EQ(std::signbit(v), expected != 0 && std::signbit(expected)) << text;
+  }
 }
 
 TEST(ListInput, LineReads) {

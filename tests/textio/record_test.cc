@@ -8,16 +8,17 @@
 namespace textio {
 namespace {
 
-constexpr auto ground_velocity = parse_format("(F8.4,3(',',F12.4))");
-constexpr auto energy = parse_format("(F9.4,4(',',F9.4))");
-constexpr auto response_wave = parse_format("(F9.4,12(',',E15.7))");
+constexpr record_format ground_velocity = parse_format("(F8.4,3(',',F12.4))");
+constexpr record_format energy = parse_format("(F9.4,4(',',F9.4))");
+constexpr record_format response_wave = parse_format("(F9.4,12(',',E15.7))");
 static_assert(ground_velocity.length() == 47 && ground_velocity.items() == 4);
 static_assert(energy.length() == 49 && energy.items() == 5);
 static_assert(response_wave.length() == 201 && response_wave.items() == 13);
 
-std::string formatted(const record_format& format, std::vector<double> items) {
+template <const record_format& format>
+std::string formatted(std::vector<double> items) {
   std::string out(static_cast<std::size_t>(format.length()), '?');
-  char* end = render_formatted(out.data(), format, items);
+  char* end = render_formatted<format>(out.data(), items);
   out.resize(static_cast<std::size_t>(end - out.data()));
   return out;
 }
@@ -29,19 +30,19 @@ std::string list(std::initializer_list<list_item> items) {
 }
 
 TEST(FormattedRecord, DocumentedLines) {
-  EXPECT_EQ(formatted(ground_velocity, {0.01, 0.001234, -0.5, 12.3456789}),
+  EXPECT_EQ(formatted<ground_velocity>({0.01, 0.001234, -0.5, 12.3456789}),
             "  0.0100,      0.0012,     -0.5000,     12.3457");
-  EXPECT_EQ(formatted(energy, {0.01, 0.12345, -0.00004, 1234.5, -999.99994}),
+  EXPECT_EQ(formatted<energy>({0.01, 0.12345, -0.00004, 1234.5, -999.99994}),
             "   0.0100,   0.1235,   0.0000,1234.5000,-999.9999");
-  EXPECT_EQ(formatted(response_wave, {0.02, 0, -1.5, 2.5e-7, 123.456, -0.00012345678, 9.99999999, 1,
-                                      -3, 0.5, 1, 0, 0}),
+  EXPECT_EQ(formatted<response_wave>(
+                {0.02, 0, -1.5, 2.5e-7, 123.456, -0.00012345678, 9.99999999, 1, -3, 0.5, 1, 0, 0}),
             "   0.0200,  0.0000000E+00, -0.1500000E+01,  0.2500000E-06,  0.1234560E+03, "
             "-0.1234568E-03,  0.1000000E+02,  0.1000000E+01, -0.3000000E+01,  0.5000000E+00,  "
             "0.1000000E+01,  0.0000000E+00,  0.0000000E+00");
 }
 
 TEST(FormattedRecord, OverflowingTimeKeepsTheLineLength) {
-  const std::string line = formatted(ground_velocity, {1000.0, 1, 2, 3});
+  const std::string line = formatted<ground_velocity>({1000.0, 1, 2, 3});
   EXPECT_EQ(line, "********,      1.0000,      2.0000,      3.0000");
   EXPECT_EQ(line.size(), 47u);
 }
