@@ -23,86 +23,37 @@ std::vector<double> typical_values() {
 
 const std::vector<double> values = typical_values();
 
-void fixed_9_4(benchmark::State& state) {
-  char out[32];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(textio::format_fixed<9, 4>(out, values[i++ & 4095]));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(fixed_9_4);
+using formatter = char* (*)(char*, double);
 
-void fixed_12_4(benchmark::State& state) {
-  char out[32];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(textio::format_fixed<12, 4>(out, values[i++ & 4095]));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(fixed_12_4);
-
-void exponential_15_7(benchmark::State& state) {
-  char out[32];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(textio::format_exponential<15, 7>(out, values[i++ & 4095]));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(exponential_15_7);
-
-void list_double(benchmark::State& state) {
-  char out[32];
-  std::size_t i = 0;
-  for (auto _ : state)
-    benchmark::DoNotOptimize(textio::format_list_double(out, values[i++ & 4095]));
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(list_double);
-
-// For comparison: the digits alone from snprintf and from std::to_chars.
-void snprintf_fixed_4(benchmark::State& state) {
+template <formatter format>
+void field(benchmark::State& state) {
   char out[64];
   std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(std::snprintf(out, sizeof out, "%9.4f", values[i++ & 4095]));
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(format(out, values[i++ & 4095]));
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(snprintf_fixed_4);
 
-void snprintf_exponential_6(benchmark::State& state) {
-  char out[64];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(std::snprintf(out, sizeof out, "%15.6E", values[i++ & 4095]));
-  }
-  state.SetItemsProcessed(state.iterations());
+// For comparison: the digits alone, from snprintf and from std::to_chars.
+char* snprintf_fixed(char* out, double v) {
+  return out + std::snprintf(out, 64, "%9.4f", v);
 }
-BENCHMARK(snprintf_exponential_6);
+char* snprintf_exponential(char* out, double v) {
+  return out + std::snprintf(out, 64, "%15.6E", v);
+}
+char* to_chars_fixed(char* out, double v) {
+  return std::to_chars(out, out + 64, v, std::chars_format::fixed, 4).ptr;
+}
+char* to_chars_exponential(char* out, double v) {
+  return std::to_chars(out, out + 64, v, std::chars_format::scientific, 6).ptr;
+}
 
-void to_chars_fixed_4(benchmark::State& state) {
-  char out[64];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        std::to_chars(out, out + sizeof out, values[i++ & 4095], std::chars_format::fixed, 4));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(to_chars_fixed_4);
-
-void to_chars_exponential_6(benchmark::State& state) {
-  char out[64];
-  std::size_t i = 0;
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        std::to_chars(out, out + sizeof out, values[i++ & 4095], std::chars_format::scientific, 6));
-  }
-  state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(to_chars_exponential_6);
+BENCHMARK_TEMPLATE(field, textio::format_fixed<9, 4>)->Name("F9.4");
+BENCHMARK_TEMPLATE(field, textio::format_fixed<12, 4>)->Name("F12.4");
+BENCHMARK_TEMPLATE(field, textio::format_exponential<15, 7>)->Name("E15.7");
+BENCHMARK_TEMPLATE(field, textio::format_list_double)->Name("list double");
+BENCHMARK_TEMPLATE(field, snprintf_fixed)->Name("snprintf %9.4f");
+BENCHMARK_TEMPLATE(field, snprintf_exponential)->Name("snprintf %15.6E");
+BENCHMARK_TEMPLATE(field, to_chars_fixed)->Name("to_chars fixed 4");
+BENCHMARK_TEMPLATE(field, to_chars_exponential)->Name("to_chars scientific 6");
 
 }  // namespace

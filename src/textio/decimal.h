@@ -59,7 +59,8 @@ inline u128 round_half_even(u128 quotient, u128 twice_remainder, u128 divisor) {
 inline bool scale_and_round(binary_value v, int p, u128& result) {
   if (p >= 0) {
     if (p > 22) return false;
-    const u128 power = p < 20 ? u128{power_of_ten[p]} : u128{power_of_ten[19]} * power_of_ten[p - 19];
+    const u128 power =
+        p < 20 ? u128{power_of_ten[p]} : u128{power_of_ten[19]} * power_of_ten[p - 19];
     const u128 scaled = u128{v.mantissa} * power;  // < 2^127
     if (v.exponent >= 0) {
       if (v.exponent >= 127 || (scaled >> (127 - v.exponent)) != 0) return false;

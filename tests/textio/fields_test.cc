@@ -203,5 +203,32 @@ TEST(FieldFormat, AgreesWithTheCLibraryOnRandomDoubles) {
   }
 }
 
+// Values a few ulps around the points where rounding changes (the halfway points of four
+// decimals, of seven and of nine significant digits): where a fast path must hand over to
+// exact arithmetic.
+TEST(FieldFormat, AgreesWithTheCLibraryNearHalfwayPoints) {
+  std::mt19937_64 random(99);
+  for (int i = 0; i < 20000; ++i) {
+    const double fixed_halfway = (static_cast<double>(random() % 100000000) + 0.5) / 1e4;
+    const double scale = std::pow(10.0, static_cast<double>(static_cast<int>(random() % 40) - 26));
+    const double seven_digit_halfway =
+        (static_cast<double>(1000000 + random() % 9000000) + 0.5) * scale;
+    const double nine_digit_halfway =
+        (static_cast<double>(100000000 + random() % 900000000) + 0.5) * scale;
+    for (double center : {fixed_halfway, seven_digit_halfway, nine_digit_halfway}) {
+      double v = center;
+      for (int k = 0; k < 4; ++k) v = std::nextafter(v, 0.0);
+      for (int k = 0; k < 9; ++k, v = std::nextafter(v, 1e300)) {
+        for (double signed_v : {v, -v}) {
+          ASSERT_EQ(f9_4(signed_v), reference::fixed(signed_v, 9, 4)) << signed_v;
+          ASSERT_EQ(f12_4(signed_v), reference::fixed(signed_v, 12, 4)) << signed_v;
+          ASSERT_EQ(e15_7(signed_v), reference::exponential(signed_v, 15, 7)) << signed_v;
+          ASSERT_EQ(list_double(signed_v), reference::list_double(signed_v)) << signed_v;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace textio

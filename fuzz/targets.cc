@@ -1,0 +1,147 @@
+#include "targets.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "support/reference_fields.h"
+#include "textio/fields.h"
+#include "textio/list_input.h"
+
+namespace fuzz {
+namespace {
+
+using textio::input_stream;
+using textio::read_status;
+using textio::text40;
+
+// The input handed out one byte per read, as a slow pipe would.
+std::string_view trickle_source;
+ssize_t trickle(int, char* buffer, std::size_t n) {
+  if (trickle_source.empty() || n == 0) return 0;
+  buffer[0] = trickle_source.front();
+  trickle_source.remove_prefix(1);
+  return 1;
+}
+
+const char* status_name(read_status status) {
+  switch (status) {
+    case read_status::ok:
+      return "ok";
+    case read_status::end_of_file:
+      return "end";
+    case read_status::invalid_number:
+      return "invalid number";
+    case read_status::exponent_field:
+      return "exponent field";
+    case read_status::bad_repeat_count:
+      return "bad repetition count";
+  }
+  return nullptr;  // not one of the outcomes a read may have
+}
+
+void describe(std::string& log, double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, " %a", v);
+  log += text;
+}
+
+// Runs every read the program makes on one stream and logs each outcome and value.
+std::string read_everything(std::string_view bytes, bool trickled, std::string& problem) {
+  std::string log;
+  const auto check = [&](read_status status) {
+    const char* name = status_name(status);
+    if (name == nullptr && problem.empty()) problem = "a read returned an unknown status";
+    log += name ? name : "?";
+    log += '\n';
+    return status;
+  };
+  const auto open = [&](input_stream& memory, input_stream& slow) -> input_stream& {
+    trickle_source = bytes;
+    return trickled ? slow : memory;
+  };
+
+  {  // The record: header, then samples until the end.
+    input_stream memory(bytes), slow(0, trickle);
+    input_stream& in = open(memory, slow);
+    text40 heads[4];
+    for (text40& h : heads) h.fill('?');
+    if (check(textio::read_list(in, {{heads[0], heads[1], heads[2], heads[3]}})) ==
+        read_status::ok) {
+      for (const text40& h : heads) log.append(h.data(), h.size());
+      for (int samples = 0; !in.met_end(); ++samples) {
+        double v[4] = {-1, -1, -1, -1};
+        const read_status status = check(textio::read_list(in, {{v[0], v[1], v[2], v[3]}}));
+        for (double x : v) {
+          describe(log, x);
+          if (std::isnan(x) && problem.empty()) problem = "a number read as not-a-number";
+        }
+        if (status != read_status::ok) break;
+        if (samples > static_cast<int>(bytes.size()) && problem.empty()) {
+          problem = "more samples than bytes: a read consumed nothing";
+          break;
+        }
+      }
+    }
+  }
+  {  // The console: one double, then lines until the end.
+    input_stream memory(bytes), slow(0, trickle);
+    input_stream& in = open(memory, slow);
+    double per = 0;
+    check(textio::read_list(in, {{per}}));
+    describe(log, per);
+    for (int lines = 0; !in.met_end(); ++lines) {
+      text40 line;
+      const read_status status = check(textio::read_line(in, line));
+      log.append(line.data(), line.size());
+      if (status != read_status::ok) break;
+      if (lines > static_cast<int>(bytes.size()) && problem.empty()) {
+        problem = "more lines than bytes";
+        break;
+      }
+    }
+  }
+  return log;
+}
+
+}  // namespace
+
+std::string check_list_input(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::string problem;
+  const std::string from_memory = read_everything(bytes, false, problem);
+  const std::string trickled = read_everything(bytes, true, problem);
+  if (!problem.empty()) return problem;
+  if (from_memory != trickled) {
+    return "reading byte by byte differs from reading from memory:\n" + from_memory + "\n---\n" +
+           trickled;
+  }
+  return {};
+}
+
+std::string check_fields(const std::uint8_t* data, std::size_t size) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, data, size < sizeof bits ? size : sizeof bits);
+  const double v = std::bit_cast<double>(bits);
+  char out[32];
+  std::string problem;
+  const auto compare = [&](const char* name, const char* end, const std::string& expected) {
+    const std::string got(static_cast<const char*>(out), end);
+    if (got != expected && problem.empty()) {
+      char value[80];
+      std::snprintf(value, sizeof value, "%.17g (%a)", v, v);
+      problem =
+          std::string(name) + " of " + value + ": got |" + got + "|, expected |" + expected + "|";
+    }
+  };
+  compare("F8.4", textio::format_fixed<8, 4>(out, v), reference::fixed(v, 8, 4));
+  compare("F9.4", textio::format_fixed<9, 4>(out, v), reference::fixed(v, 9, 4));
+  compare("F12.4", textio::format_fixed<12, 4>(out, v), reference::fixed(v, 12, 4));
+  compare("E15.7", textio::format_exponential<15, 7>(out, v), reference::exponential(v, 15, 7));
+  compare("list", textio::format_list_double(out, v), reference::list_double(v));
+  return problem;
+}
+
+}  // namespace fuzz

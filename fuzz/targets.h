@@ -1,0 +1,22 @@
+// The checks the fuzzers run on each input, shared with the corpus replay test. Each returns
+// an empty string when the input passes, else what went wrong.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace fuzz {
+
+// The list-directed reader and the (A40) line read on arbitrary bytes, with the item lists the
+// program uses: the four header texts, then samples of four doubles until the end; one console
+// double; console lines. Every outcome must be a value, the end of the input or one of the
+// reader's errors, and reading the bytes one at a time must give exactly what reading them
+// from memory gives.
+std::string check_list_input(const std::uint8_t* data, std::size_t size);
+
+// The field formatters on the double whose bits are the first eight bytes, against a slow
+// reference built on snprintf.
+std::string check_fields(const std::uint8_t* data, std::size_t size);
+
+}  // namespace fuzz
