@@ -22,6 +22,11 @@ class input_stream {
   explicit input_stream(std::string_view text) : data_(text.data()), size_(text.size()) {}
   // The input comes from fd, read through read.
   input_stream(int fd, read_function read);
+  // A stream points into its own buffer: it may move (the buffer moves with it), not be copied.
+  input_stream(const input_stream&) = delete;
+  input_stream& operator=(const input_stream&) = delete;
+  input_stream(input_stream&&) = default;
+  input_stream& operator=(input_stream&&) = default;
 
   // The next character ('\n' for a line end), or end; does not consume it.
   int peek() {
