@@ -134,6 +134,18 @@ TEST(RuntimeErrors, FullDiskDuringAFormattedWrite) {
                 lately_writing);
 }
 
+// A console that cannot take the prompts is a failure too, not a silent success.
+TEST(RuntimeErrors, StandardOutputOnAFullDisk) {
+  temp_folder folder;
+  running_program program(folder.path(), false, "/dev/full");
+  program.type("data.csv\n");
+  const auto result = program.finish();
+  EXPECT_TRUE(result.aborted());
+  EXPECT_EQ(result.err,
+            "write: No space left on device\napparent state: unit 6 (unnamed)\n" + lately_writing);
+  EXPECT_FALSE(folder.exists("data.csv"));  // nothing was read or connected
+}
+
 TEST(RuntimeErrors, EndOfInputAfterTheCapacityMessages) {
   temp_folder folder;
   folder.write("data.csv", record_text(131101));

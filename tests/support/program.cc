@@ -45,14 +45,15 @@ bool program_result::aborted() const {
   return signal == SIGABRT;
 }
 
-running_program::running_program(const std::filesystem::path& folder, bool interrupt_ignored) {
+running_program::running_program(const std::filesystem::path& folder, bool interrupt_ignored,
+                                 const char* output_file) {
   int in[2], out[2], err[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe");
   pid_ = ::fork();
   if (pid_ == 0) {
     if (::chdir(folder.c_str()) != 0) ::_exit(127);
     ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
+    ::dup2(output_file ? ::open(output_file, O_WRONLY) : out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
     // A clean start whatever the test runner inherited; no core files from aborts.

@@ -41,8 +41,10 @@ struct program_result {
 // The program running, its console on pipes.
 class running_program {
  public:
-  // interrupt_ignored: start with the interrupt signal ignored, as a background job would.
-  explicit running_program(const std::filesystem::path& folder, bool interrupt_ignored = false);
+  // interrupt_ignored: start with the interrupt signal ignored, as a background job would;
+  // output_file: standard output goes to this file instead of a pipe.
+  explicit running_program(const std::filesystem::path& folder, bool interrupt_ignored = false,
+                           const char* output_file = nullptr);
   ~running_program();
 
   void type(const std::string& text);
