@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 
+#include "textio/decimal.h"
+
 namespace textio {
 namespace {
 
@@ -55,10 +57,6 @@ struct significand {
   }
 };
 
-constexpr double exact_powers_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 double to_double(const significand& s, long exponent, bool negative) {
   if (s.count == 0) return 0.0;  // no nonzero digit: +0, whatever the sign
   // An integer below 2^53 and a power of ten up to 10^22 are both exact doubles, so one
@@ -68,7 +66,7 @@ double to_double(const significand& s, long exponent, bool negative) {
       power_of_digits <= 22) {
     const auto digits = static_cast<double>(s.value);
     const double power =
-        exact_powers_of_ten[power_of_digits < 0 ? -power_of_digits : power_of_digits];
+        decimal::exact_power_of_ten[power_of_digits < 0 ? -power_of_digits : power_of_digits];
     const double value = power_of_digits < 0 ? digits / power : digits * power;
     return negative ? -value : value;
   }
