@@ -19,7 +19,7 @@ using textio::text40;
 
 // The input handed out one byte per read, as a slow pipe would.
 std::string_view trickle_source;
-ssize_t trickle(int, char* buffer, std::size_t n) {
+long trickle(char* buffer, std::size_t n) {
   if (trickle_source.empty() || n == 0) return 0;
   buffer[0] = trickle_source.front();
   trickle_source.remove_prefix(1);
@@ -64,16 +64,16 @@ std::string read_everything(std::string_view bytes, bool trickled, std::string& 
   };
 
   {  // The record: header, then samples until the end.
-    input_stream memory(bytes), slow(0, trickle);
+    input_stream memory(bytes), slow(trickle);
     input_stream& in = open(memory, slow);
     text40 heads[4];
     for (text40& h : heads) h.fill('?');
-    if (check(textio::read_list(in, {{heads[0], heads[1], heads[2], heads[3]}})) ==
+    if (check(textio::parse_list(in, {{heads[0], heads[1], heads[2], heads[3]}})) ==
         read_status::ok) {
       for (const text40& h : heads) log.append(h.data(), h.size());
       for (int samples = 0; !in.met_end(); ++samples) {
         double v[4] = {-1, -1, -1, -1};
-        const read_status status = check(textio::read_list(in, {{v[0], v[1], v[2], v[3]}}));
+        const read_status status = check(textio::parse_list(in, {{v[0], v[1], v[2], v[3]}}));
         for (double x : v) {
           describe(log, x);
           if (std::isnan(x) && problem.empty()) problem = "a number read as not-a-number";
@@ -87,14 +87,14 @@ std::string read_everything(std::string_view bytes, bool trickled, std::string& 
     }
   }
   {  // The console: one double, then lines until the end.
-    input_stream memory(bytes), slow(0, trickle);
+    input_stream memory(bytes), slow(trickle);
     input_stream& in = open(memory, slow);
     double per = 0;
-    check(textio::read_list(in, {{per}}));
+    check(textio::parse_list(in, {{per}}));
     describe(log, per);
     for (int lines = 0; !in.met_end(); ++lines) {
       text40 line;
-      const read_status status = check(textio::read_line(in, line));
+      const read_status status = check(textio::parse_line(in, line));
       log.append(line.data(), line.size());
       if (status != read_status::ok) break;
       if (lines > static_cast<int>(bytes.size()) && problem.empty()) {

@@ -2,14 +2,15 @@
 // the response of the oscillator the user describes.
 #include "response/main_program.h"
 
-#include <sys/mman.h>
-
+#include <algorithm>
 #include <cmath>
 
 #include "response/ground_velocity.h"
 #include "response/resp.h"
 #include "response/samples.h"
 #include "textio/statements.h"
+#include "textio/system.h"
+#include "textio/units.h"
 
 namespace response {
 namespace {
@@ -21,28 +22,45 @@ using textio::read_text_line;
 using textio::write_formatted;
 using textio::write_list;
 
-constexpr int console_in = 5;
-constexpr int console_out = 6;
+constexpr int console_in = textio::console_input;
+constexpr int console_out = textio::console_output;
 constexpr int record_unit = 11;  // the record, then Ground-Vel.csv
 constexpr int wave_unit = 12;
+constexpr int energy_unit = 15;
 
 constexpr textio::record_format ground_velocity_line = textio::parse_format("(F8.4,3(',',F12.4))");
 constexpr textio::record_format response_wave_line = textio::parse_format("(F9.4,12(',',E15.7))");
+constexpr textio::record_format energy_line = textio::parse_format("(F9.4,4(',',F9.4))");
 
 // 2 pi as the program has always written it; periods and frequencies follow from this value.
 constexpr double two_pi = 6.28318530718;
 
-// The arrays fill 16.8 MB at the capacity. Faulted in 4 KiB pages that costs more than the
-// whole computation on some machines, so the storage is aligned for huge pages and the system
-// is asked to use them where it offers them (a request only: without it nothing changes).
+// The arrays fill 16.8 MB at the capacity. Faulted in 4 KiB pages they take a tenth of a
+// run at the capacity, so the storage is aligned for huge pages and they are asked for.
 constexpr std::size_t huge_page = 2 * 1024 * 1024;
 alignas(huge_page) sample_arrays arrays;
 
-void advise_huge_pages() {
-#ifdef MADV_HUGEPAGE
-  madvise(&arrays, sizeof arrays, MADV_HUGEPAGE);
-#endif
+// The samples that a run has written, so that a second run in the same process (a test) starts
+// from zero arrays as the first one does.
+int samples_used = 0;
+
+void clear_used_samples() {
+  for (series* s :
+       {&arrays.time, &arrays.ddy1, &arrays.ddy2, &arrays.ddy3, &arrays.dy1, &arrays.dy2,
+        &arrays.dy3, &arrays.acc1, &arrays.acc2, &arrays.acc3, &arrays.vel1, &arrays.vel2,
+        &arrays.vel3, &arrays.dis1, &arrays.dis2, &arrays.dis3}) {
+    for (int m = 1; m <= samples_used; ++m) (*s)(m) = 0;
+  }
+  samples_used = 0;
 }
+
+// The energy lines of one component, on the unit its caller has connected.
+class energy_file final : public energy_sink {
+ public:
+  void line(double time, double ek, double ep, double ed, double et) override {
+    write_formatted<energy_line>(energy_unit, {time, ek, ep, ed, et});
+  }
+};
 
 std::string_view as_name(const textio::text40& text) {
   return {text.data(), text.size()};
@@ -74,10 +92,12 @@ int load_record(double& dt) {
   read_text_line(console_in, infile);
 
   connect(record_unit, as_name(infile));
-  textio::keep_intact(record_unit);  // no output of this run may replace the record
+  textio::protect_record(record_unit);  // no output of this run may replace the record
   textio::text40 head1, head2, head3, head4;
   read_list(record_unit, {head1, head2, head3, head4});
+  samples_used = mm;  // until the count is known
   const int nn = read_samples();
+  samples_used = std::min(nn + 1, mm);  // the last read may have stored part of a sample
   disconnect(record_unit);
 
   // Only the first two times enter the computation; later ones are copied to the files.
@@ -142,7 +162,8 @@ int load_record(double& dt) {
   for (component& c : components) {
     connect(energy_unit, c.energy_file);
     write_list(energy_unit, {"time(s),Ek(Kinematic),Ep(Potential),Ed(damping),Et(Total)"});
-    resp(h, om, dt, nn, c.ddy, c.dy, c.acc, c.vel, c.dis, c.peaks);
+    energy_file energy;
+    resp(h, om, dt, nn, c.ddy, c.dy, c.acc, c.vel, c.dis, c.peaks, energy);
     disconnect(energy_unit);
   }
 
@@ -165,7 +186,8 @@ int load_record(double& dt) {
 }  // namespace
 
 void main_program() {
-  advise_huge_pages();
+  textio::advise_huge_pages(&arrays, sizeof arrays);
+  clear_used_samples();
   double dt = 0;
   const int nn = load_record(dt);
   response_run(nn, dt);

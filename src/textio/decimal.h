@@ -154,12 +154,10 @@ inline significant_digits round_to_significant(double magnitude, int count) {
   u128 n;
   if (!scale_and_round(v, count - 1 - k, n)) return round_by_to_chars(magnitude, count);
   if (n >= power_of_ten[count]) {
+    // The leading exponent is k + 1. The estimate falls short only for magnitudes below
+    // 2^(log2 + 1) < 2 * 10^(k + 1), which cannot round up to 10^(k + 2): no carry follows.
     ++k;
     if (!scale_and_round(v, count - 1 - k, n)) return round_by_to_chars(magnitude, count);
-  }
-  if (n == power_of_ten[count]) {  // 9.99...95 rounds up into the next decade
-    n = power_of_ten[count - 1];
-    ++k;
   }
   return {static_cast<std::uint64_t>(n), k};
 }

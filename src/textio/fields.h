@@ -26,7 +26,8 @@ char* fill_asterisks(char* out, int width);
 // shows a nonzero digit, w asterisks when it does not fit. Writes exactly w characters.
 template <int width, int decimals>
 char* format_fixed(char* out, double value) {
-  static_assert(width >= 1 && width <= 24 && decimals >= 0 && decimals <= 9);
+  // Up to 20 characters, every value that fits has at most 19 digits: 64-bit integers.
+  static_assert(width >= 1 && width <= 20 && decimals >= 0 && decimals <= 9);
   if (!std::isfinite(value)) [[unlikely]] {
     return field_detail::place_special(out, width, value < 0, std::isnan(value) ? "nan" : "inf");
   }
@@ -35,7 +36,7 @@ char* format_fixed(char* out, double value) {
     decimal::u128 scaled = 0;
     if (!decimal::scale_and_round(decimal::decompose(std::fabs(value)), decimals, scaled) ||
         scaled >= decimal::power_of_ten[19]) {
-      return field_detail::fill_asterisks(out, width);  // 20 digits or more never fit
+      return field_detail::fill_asterisks(out, width);  // 20 digits never fit 20 characters
     }
     n = static_cast<std::uint64_t>(scaled);
   }

@@ -2,14 +2,15 @@
 #include "textio/input_stream.h"
 
 #include <cstring>
+#include <utility>
 
 namespace textio {
 namespace {
 constexpr std::size_t read_size = 64 * 1024;
 }
 
-input_stream::input_stream(int fd, read_function read)
-    : buffer_(read_size), data_(buffer_.data()), fd_(fd), read_(read) {}
+input_stream::input_stream(read_function read)
+    : buffer_(read_size), data_(buffer_.data()), read_(std::move(read)) {}
 
 int input_stream::peek_slow() {
   width_ = 1;
@@ -28,13 +29,13 @@ int input_stream::peek_slow() {
 }
 
 bool input_stream::refill() {
-  if (fd_ < 0 || exhausted_) return position_ < size_;
+  if (!read_ || exhausted_) return position_ < size_;
   // Keep what is not consumed yet (at most a CR waiting for its LF).
   const std::size_t kept = size_ - position_;
   std::memmove(buffer_.data(), data_ + position_, kept);
   position_ = 0;
   size_ = kept;
-  const ssize_t count = read_(fd_, buffer_.data() + kept, buffer_.size() - kept);
+  const long count = read_(buffer_.data() + kept, buffer_.size() - kept);
   if (count <= 0) {
     if (count < 0) error_ = static_cast<int>(-count);
     exhausted_ = true;

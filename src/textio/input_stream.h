@@ -1,10 +1,9 @@
-// A forward-only character source for the readers: text in memory, or a file descriptor behind
-// a buffer. A CR LF pair reads as one line end, so records written on Windows read the same.
+// A forward-only character source for the readers: text in memory, or a file read through a
+// buffer. A CR LF pair reads as one line end, so records written on Windows read the same.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstddef>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -14,14 +13,14 @@ class input_stream {
  public:
   static constexpr int end = -1;
 
-  // Reads up to n bytes; returns the count, 0 at the end, or -errno.
-  using read_function = ssize_t (*)(int fd, char* buffer, std::size_t n);
+  // Reads up to n bytes into buffer; returns the count, 0 at the end, or -errno.
+  using read_function = std::function<long(char* buffer, std::size_t n)>;
 
   input_stream() = default;
   // The whole input is the given text (tests and fuzzing).
   explicit input_stream(std::string_view text) : data_(text.data()), size_(text.size()) {}
-  // The input comes from fd, read through read.
-  input_stream(int fd, read_function read);
+  // The input comes from read.
+  explicit input_stream(read_function read);
   // A stream points into its own buffer: it may move (the buffer moves with it), not be copied.
   input_stream(const input_stream&) = delete;
   input_stream& operator=(const input_stream&) = delete;
@@ -59,8 +58,7 @@ class input_stream {
   std::size_t size_ = 0;
   std::size_t position_ = 0;
   std::size_t width_ = 1;  // characters that the peeked character takes: 2 for CR LF
-  int fd_ = -1;
-  read_function read_ = nullptr;
+  read_function read_;
   bool exhausted_ = false;  // the file has nothing more
   bool met_end_ = false;    // peek has returned end
   int error_ = 0;

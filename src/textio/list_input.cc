@@ -96,16 +96,25 @@ class list_reader {
     double real = 0;
     text40 text;
   };
-  struct number {
-    read_status status = read_status::ok;
-    bool is_repeat = false;
-    std::uint64_t repeat = 0;
-    double real = 0;
+  // The sign and the digits that begin a value: a repeat count when an asterisk follows them,
+  // else the start of a number or of a text.
+  struct leading_integer {
+    bool negative = false;
+    bool any_digit = false;
+    significand digits;
   };
 
   read_status read_real(value& v);
   read_status read_text(value& v);
-  number read_number(bool repeat_allowed);
+  // Reads an optional sign and digits; each character read is passed to keep.
+  template <class Keep>
+  leading_integer read_leading_integer(Keep keep);
+  // After a leading integer: consumes the asterisk of a repeat count and sets v.repeat.
+  // Returns false when no asterisk follows.
+  bool read_repeat_count(const leading_integer& count, value& v, read_status& status);
+  read_status read_number(double& real);
+  read_status read_mantissa(leading_integer& number);
+  read_status read_exponent(long& exponent);
   read_status drop_rest_of_line(bool seen_other);
   void skip_blanks() {
     while (is_blank(in_.peek())) in_.skip();
@@ -154,91 +163,100 @@ read_status list_reader::read(std::span<const read_item> items) {
   return drop_rest_of_line(false);
 }
 
-read_status list_reader::read_real(value& v) {
-  // A number glued to the previous value ("1.5x", "1.5.3") cannot be read.
-  if (glued_) return read_status::invalid_number;
-  number n = read_number(true);
-  if (n.status != read_status::ok) return n.status;
-  if (n.is_repeat) {
-    v.repeat = n.repeat;
-    if (ends_value(in_.peek())) {
-      v.null = true;
-      return read_status::ok;
-    }
-    n = read_number(false);
-    if (n.status != read_status::ok) return n.status;
-  }
-  v.real = n.real;
-  return read_status::ok;
-}
-
-list_reader::number list_reader::read_number(bool repeat_allowed) {
-  number result;
+template <class Keep>
+list_reader::leading_integer list_reader::read_leading_integer(Keep keep) {
+  leading_integer result;
   int c = in_.peek();
-  bool negative = false;
   if (c == '+' || c == '-') {
-    negative = c == '-';
+    result.negative = c == '-';
+    keep(c);
     in_.skip();
     c = in_.peek();
   }
-  significand s;
-  bool any_digit = false;
   for (; is_digit(c); in_.skip(), c = in_.peek()) {
-    s.add_integer_digit(c);
-    any_digit = true;
+    result.digits.add_integer_digit(c);
+    result.any_digit = true;
+    keep(c);
   }
-  if (c == '*' && repeat_allowed) {
-    in_.skip();
-    if (negative || s.count == 0 || s.count > significant_digits_max) {
-      result.status = read_status::bad_repeat_count;
-    } else {
-      result.is_repeat = true;
-      result.repeat = s.as_count();
-    }
-    return result;
-  }
-  if (c == '.') {
-    in_.skip();
-    for (c = in_.peek(); is_digit(c); in_.skip(), c = in_.peek()) {
-      s.add_fraction_digit(c);
-      any_digit = true;
-    }
-  }
-  if (!any_digit) {
-    result.status = read_status::invalid_number;
-    return result;
-  }
+  return result;
+}
 
-  // The exponent: a letter E, e, D or d with an optional sign, or a sign alone.
+bool list_reader::read_repeat_count(const leading_integer& count, value& v, read_status& status) {
+  if (in_.peek() != '*') return false;
+  in_.skip();
+  // Zero (no significant digit), negative, empty or over-long counts are refused.
+  if (count.negative || count.digits.count == 0 || count.digits.count > significant_digits_max) {
+    status = read_status::bad_repeat_count;
+    return true;
+  }
+  v.repeat = count.digits.as_count();
+  status = read_status::ok;
+  if (ends_value(in_.peek())) v.null = true;  // r* alone: r null values
+  return true;
+}
+
+read_status list_reader::read_real(value& v) {
+  // A number glued to the previous value ("1.5x", "1.5.3") cannot be read.
+  if (glued_) return read_status::invalid_number;
+  leading_integer number = read_leading_integer([](int) {});
+  read_status status = read_status::ok;
+  if (read_repeat_count(number, v, status)) {
+    if (status != read_status::ok || v.null) return status;
+    return read_number(v.real);
+  }
+  if ((status = read_mantissa(number)) != read_status::ok) return status;
   long exponent = 0;
+  if ((status = read_exponent(exponent)) != read_status::ok) return status;
+  v.real = to_double(number.digits, exponent, number.negative);
+  return read_status::ok;
+}
+
+// The value after a repeat count: a number that cannot be a count itself.
+read_status list_reader::read_number(double& real) {
+  leading_integer number = read_leading_integer([](int) {});
+  read_status status = read_mantissa(number);
+  if (status != read_status::ok) return status;
+  long exponent = 0;
+  if ((status = read_exponent(exponent)) != read_status::ok) return status;
+  real = to_double(number.digits, exponent, number.negative);
+  return read_status::ok;
+}
+
+// The fraction after the integer digits; a number needs a digit on one side of the point.
+read_status list_reader::read_mantissa(leading_integer& number) {
+  if (in_.peek() == '.') {
+    in_.skip();
+    for (int c = in_.peek(); is_digit(c); in_.skip(), c = in_.peek()) {
+      number.digits.add_fraction_digit(c);
+      number.any_digit = true;
+    }
+  }
+  return number.any_digit ? read_status::ok : read_status::invalid_number;
+}
+
+// An exponent letter E, e, D or d with an optional sign, or a sign alone, then digits.
+read_status list_reader::read_exponent(long& exponent) {
+  int c = in_.peek();
   const bool letter = c == 'E' || c == 'e' || c == 'D' || c == 'd';
   if (letter) {
     in_.skip();
     c = in_.peek();
   }
   if (letter || c == '+' || c == '-') {
-    bool exponent_negative = false;
+    const bool negative = c == '-';
     if (c == '+' || c == '-') {
-      exponent_negative = c == '-';
       in_.skip();
+      c = in_.peek();
     }
-    c = in_.peek();
-    if (!is_digit(c)) {
-      result.status = read_status::exponent_field;
-      return result;
-    }
+    if (!is_digit(c)) return read_status::exponent_field;
     for (; is_digit(c); in_.skip(), c = in_.peek()) {
       if (exponent <= exponent_max) exponent = exponent * 10 + (c - '0');
     }
-    if (exponent > exponent_max) {
-      result.status = read_status::exponent_field;
-      return result;
-    }
-    if (exponent_negative) exponent = -exponent;
+    if (exponent > exponent_max) return read_status::exponent_field;
+    if (negative) exponent = -exponent;
   }
   glued_ = !ends_value(c);
-  result.real = to_double(s, exponent, negative);
-  return result;
+  return read_status::ok;
 }
 
 read_status list_reader::read_text(value& v) {
@@ -248,27 +266,17 @@ read_status list_reader::read_text(value& v) {
     if (length < v.text.size()) v.text[length] = static_cast<char>(c);
     ++length;
   };
-  int c = in_.peek();
 
-  // Digits and an asterisk are a repeat count, other digits start the text itself.
-  significand count;
-  for (; is_digit(c); in_.skip(), c = in_.peek()) {
-    count.add_integer_digit(c);
-    append(c);
-  }
-  if (c == '*' && count.count > 0) {
-    in_.skip();
-    if (count.count > significant_digits_max) return read_status::bad_repeat_count;
-    v.repeat = count.as_count();
+  // A sign and digits followed by an asterisk are a repeat count; else they begin the text.
+  const leading_integer count = read_leading_integer(append);
+  read_status status = read_status::ok;
+  if (count.any_digit && read_repeat_count(count, v, status)) {
+    if (status != read_status::ok || v.null) return status;
     v.text.fill(' ');
     length = 0;
-    c = in_.peek();
-    if (ends_value(c)) {
-      v.null = true;
-      return read_status::ok;
-    }
   }
 
+  int c = in_.peek();
   if (length == 0 && (c == '\'' || c == '"')) {
     const int quote = c;
     in_.skip();
@@ -303,11 +311,11 @@ read_status list_reader::drop_rest_of_line(bool seen_other) {
 
 }  // namespace
 
-read_status read_list(input_stream& in, std::span<const read_item> items) {
+read_status parse_list(input_stream& in, std::span<const read_item> items) {
   return list_reader(in).read(items);
 }
 
-read_status read_line(input_stream& in, text40& value) {
+read_status parse_line(input_stream& in, text40& value) {
   value.fill(' ');
   std::size_t length = 0;
   for (;;) {

@@ -38,11 +38,11 @@ enum class read_status {
 // Reads values for the items in order, starting at the beginning of a line, and drops the rest
 // of the line that completes the read. A null value leaves its item unchanged. At the end of
 // the input the items already read keep their new values.
-read_status read_list(input_stream& in, std::span<const read_item> items);
+read_status parse_list(input_stream& in, std::span<const read_item> items);
 
 // Reads one line: its first 40 characters, blank-padded. end_of_file if the input ends before
 // a line end.
-read_status read_line(input_stream& in, text40& value);
+read_status parse_line(input_stream& in, text40& value);
 
 // The largest exponent a number may carry.
 inline constexpr long exponent_max = 99999999;

@@ -1,14 +1,4 @@
-// The run-time error report. It goes straight to file descriptor 2, never through a unit, so
-// that nothing buffered can hold it back.
 #include "textio/runtime_error.h"
-
-#include <unistd.h>
-
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-
-#include "textio/units.h"
 
 namespace textio {
 namespace {
@@ -55,19 +45,10 @@ const char* runtime_text(int number) {
   return number >= first && number < first + count ? texts[number - first] : nullptr;
 }
 
-void write_to_stderr(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-}
-
 }  // namespace
 
 std::string format_report(const io_error& error, const io_state& state,
-                          const unit_description& unit) {
+                          const unit_description& unit, std::string_view system_text) {
   std::string report = error.context;
   if (error.number == end_of_input) {
     report += ": end of file\n";
@@ -77,7 +58,7 @@ std::string format_report(const io_error& error, const io_state& state,
     report += '\n';
   } else if (error.number >= 0 && error.number < 100) {
     report += ": ";
-    report += std::strerror(error.number);
+    report += system_text;
     report += '\n';
   } else {
     report += ": illegal error number " + std::to_string(error.number) + '\n';
@@ -99,28 +80,6 @@ std::string format_report(const io_error& error, const io_state& state,
   report += state.writing ? "writing" : "reading";
   report += " sequential formatted external IO\n";
   return report;
-}
-
-io_state& current_io() {
-  static io_state state;
-  return state;
-}
-
-void fail(const io_error& error) {
-  static bool reporting = false;
-  if (reporting) {
-    write_to_stderr("(run-time fatal error already being reported, aborting.)");
-    std::abort();
-  }
-  reporting = true;
-  const io_state& state = current_io();
-  unit_description unit;
-  if (state.unit >= 0) unit = describe_unit(state.unit);
-  write_to_stderr(format_report(error, state, unit));
-  // Files keep every record written so far; the console transcript is flushed too.
-  disconnect_all_units();
-  std::signal(SIGABRT, SIG_DFL);
-  std::abort();
 }
 
 }  // namespace textio

@@ -1,4 +1,4 @@
-// Run-time errors: the report on standard error and the abnormal end that follows it.
+// The report of a run-time error, as it appears on standard error.
 #pragma once
 
 #include <string>
@@ -21,14 +21,9 @@ struct unit_description {
   std::string_view name;
 };
 
-// The complete report, line by line, as written to standard error.
+// The complete report, line by line. system_text is the operating system's text for the error
+// number, used when the number is one of its own (0 to 99).
 std::string format_report(const io_error& error, const io_state& state,
-                          const unit_description& unit);
-
-// The run-time state that every statement keeps up to date.
-io_state& current_io();
-
-// Reports the error, disconnects every unit (files keep what was written) and aborts.
-[[noreturn]] void fail(const io_error& error);
+                          const unit_description& unit, std::string_view system_text);
 
 }  // namespace textio

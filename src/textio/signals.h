@@ -1,25 +1,15 @@
-// Signals: the handlers only record what arrived; the run ends in an orderly way at the next
-// record boundary or console wait, where no record is half-written.
+// Signals as the program sees them: a handler only notes which signal arrived, and the run
+// ends in an orderly way at the next record boundary or console wait, where no record is
+// half-written.
 #pragma once
-
-#include <sys/types.h>
-
-#include <cstddef>
 
 namespace textio {
 
-// Floating-point exception, abort and termination always; the interrupt only if it was not
-// being ignored when the program started.
-void install_signal_handlers();
-
-// If a signal has arrived: writes its message to standard error and ends the run: status 1
-// after the exit-time disconnection for an interrupt or a termination request, an abort after
-// disconnecting every unit for the others. Returns only when no signal is pending.
-void handle_pending_signal();
-
-// A read of a console or pipe that waits with the signals unblocked, so that a signal arriving
-// while the program waits for an answer ends the run at once. Returns the count, 0 at the end,
-// or -errno.
-ssize_t read_interruptibly(int fd, char* buffer, std::size_t n);
+// Notes a signal; safe in a signal handler. A later signal replaces an earlier one.
+void note_signal(int number);
+// The signal noted and not yet acted on, 0 if none.
+int pending_signal();
+// Takes the pending signal: returns it and clears it.
+int take_pending_signal();
 
 }  // namespace textio

@@ -1,17 +1,19 @@
 #include "textio/start.h"
 
-#include <cstdlib>
-
-#include "textio/signals.h"
+#include "textio/statements.h"
 #include "textio/units.h"
 
 namespace textio {
 
 int start(void (*program)()) {
-  install_signal_handlers();
-  connect_console_units();
-  std::atexit(disconnect_all_units);
+  prepare_process();
+  return run(real_system(), program);
+}
+
+int run(system_interface& system, void (*program)()) {
+  begin_run(system);
   program();
+  disconnect_all_units();
   return 0;
 }
 

@@ -1,10 +1,15 @@
-// The process start: what runs before and after the program's main routine.
+// The start of a run: what happens before and after the program's main routine.
 #pragma once
+
+#include "textio/system.h"
 
 namespace textio {
 
-// Installs the signal handlers, connects the console units, arranges for every unit to be
-// disconnected at exit, and runs the program. Returns 0 if the program returns.
+// Runs the program as a process: standard streams made safe, signal handlers installed, the
+// console units connected; every unit is disconnected when the program returns (status 0).
 int start(void (*program)());
+
+// Runs the program with all I/O through the given system (the process is left as it is).
+int run(system_interface& system, void (*program)());
 
 }  // namespace textio

@@ -8,6 +8,8 @@
 
 #include "textio/list_input.h"
 #include "textio/record.h"
+#include "textio/runtime_error.h"
+#include "textio/system.h"
 
 namespace textio {
 
@@ -37,11 +39,24 @@ void read_text_line(int unit, text40& value);
 
 void connect(int unit, std::string_view name);
 void disconnect(int unit);
-// From now on connecting any unit to the file this unit is connected to is a run-time error:
-// the file is an input that no output may replace.
-void keep_intact(int unit);
 
-// Ends the program: console output is flushed and the process exits with the status.
+// Ends the program: every unit is disconnected and the process exits with the status.
 [[noreturn]] void stop(int status);
+
+// The run-time error: its report on standard error, every unit disconnected (files keep what
+// was written), and the abnormal end.
+[[noreturn]] void fail(const io_error& error);
+
+// If a signal has arrived: its message on standard error, and the end of the run (status 1
+// for an interrupt or a termination request, an abnormal end for the others). Returns only
+// when no signal is pending.
+void act_on_pending_signal();
+
+// What the run-time was last doing, for the report of an error.
+io_state& current_io();
+
+// A run starts afresh: every unit but the console's unconnected, no error being reported, all
+// I/O through the given system.
+void begin_run(system_interface& system);
 
 }  // namespace textio

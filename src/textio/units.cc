@@ -1,10 +1,8 @@
 // The unit table. Output goes through a 256 KiB buffer per unit that only ever holds whole
-// records, so a file ended early (by a signal) is never cut inside a record.
+// records, so the operating system is handed whole lines only. A file is cut to empty when
+// the run first writes to it: whatever ends the run, a file never holds lines of an earlier
+// run after this run's. In this program a unit is either read or written, never both.
 #include "textio/units.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cassert>
 #include <cerrno>
@@ -17,129 +15,155 @@ namespace {
 
 constexpr std::size_t output_buffer_size = 256 * 1024;
 
+system_interface* os = nullptr;
 unit units[unit_count];
 
 struct file_identity {
-  dev_t device;
-  ino_t inode;
+  std::uint64_t device;
+  std::uint64_t inode;
 };
-std::vector<file_identity> intact_files;
+std::vector<file_identity> protected_records;
 
-bool is_intact(const std::string& name) {
-  struct stat status;
-  if (intact_files.empty() || ::stat(name.c_str(), &status) != 0) return false;
-  for (const file_identity& id : intact_files) {
-    if (id.device == status.st_dev && id.inode == status.st_ino) return true;
+bool is_protected_record(const file_status& status) {
+  if (!status.exists) return false;
+  for (const file_identity& id : protected_records) {
+    if (id.device == status.device && id.inode == status.inode) return true;
   }
   return false;
 }
 
-ssize_t read_file(int fd, char* buffer, std::size_t n) {
-  for (;;) {
-    const ssize_t count = ::read(fd, buffer, n);
-    if (count >= 0) return count;
-    if (errno != EINTR) return -errno;
-  }
+// A console or a pipe can keep a read waiting; a signal ends the wait.
+input_stream waiting_input(int handle) {
+  return input_stream([handle](char* buffer, std::size_t n) -> long {
+    os->wait_for_input(handle);
+    if (pending_signal() != 0) return -EINTR;
+    return os->read(handle, buffer, n);
+  });
 }
 
-io_error write_all(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;  // a signal is acted on at the next record boundary
-      return {"write", errno};
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return {};
+input_stream file_input(int handle) {
+  return input_stream(
+      [handle](char* buffer, std::size_t n) -> long { return os->read(handle, buffer, n); });
 }
 
-void connect_console(int number, int fd, bool input) {
+void connect_console(int number, int handle, bool input) {
   unit& u = units[number];
   u.connected = true;
   u.console = true;
-  u.fd = fd;
+  u.handle = handle;
   u.readable = input;
   u.writable = !input;
-  if (input) u.input = input_stream(fd, read_interruptibly);
+  if (input) u.input = waiting_input(handle);
+}
+
+void attach(unit& u, int handle) {
+  const file_status status = os->status(handle);
+  u.handle = handle;
+  u.regular_file = status.regular;
+  u.input = status.regular ? file_input(handle) : waiting_input(handle);
 }
 
 }  // namespace
 
-unit& unit_number(int number) {
+void reset_units(system_interface& system) {
+  os = &system;
+  for (unit& u : units) u = unit();
+  protected_records.clear();
+  connect_console(console_error, standard_error, false);
+  connect_console(console_input, standard_input, true);
+  connect_console(console_output, standard_output, false);
+}
+
+system_interface& current_system() {
+  assert(os != nullptr);
+  return *os;
+}
+
+unit& unit_at(int number) {
   assert(number >= 0 && number < unit_count);
   return units[number];
 }
 
-unit_description describe_unit(int number) {
-  const unit& u = unit_number(number);
-  return {u.console, u.name};
-}
-
-void connect_console_units() {
-  connect_console(console_error, STDERR_FILENO, false);
-  connect_console(console_input, STDIN_FILENO, true);
-  connect_console(console_output, STDOUT_FILENO, false);
-}
-
 io_error connect_unit(int number, std::string_view name) {
-  unit& u = unit_number(number);
+  unit& u = unit_at(number);
   if (u.connected) {
     if (io_error e = disconnect_unit(number)) return e;
   }
   const std::size_t last = name.find_last_not_of(' ');
+  u = unit();
   u.name = last == std::string_view::npos ? std::string() : std::string(name.substr(0, last + 1));
   if (u.name.empty()) return {"open", null_file_name};
-  if (is_intact(u.name)) return {"open", overwrites_record};
+  const file_status status = os->status(u.name);
+  if (is_protected_record(status)) return {"open", overwrites_record};
 
-  u.readable = u.writable = true;
-  u.fd = ::open(u.name.c_str(), O_RDWR | O_CLOEXEC);
-  if (u.fd < 0) {
-    u.writable = false;
-    u.fd = ::open(u.name.c_str(), O_RDONLY | O_CLOEXEC);
-  }
-  if (u.fd < 0) {
-    // A missing file is created; a new file reads as empty. Nothing is truncated here: what
-    // this run does not overwrite is cut at disconnection.
-    u.readable = u.writable = true;
-    u.fd = ::open(u.name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  }
-  if (u.fd < 0) {
-    u.readable = false;  // an existing file that may only be written
-    u.fd = ::open(u.name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  }
-  if (u.fd < 0) return {"open", errno};
-
-  struct stat status;
-  u.regular_file = ::fstat(u.fd, &status) == 0 && S_ISREG(status.st_mode);
-  u.input = input_stream(u.fd, u.regular_file ? read_file : read_interruptibly);
   u.connected = true;
-  u.console = false;
+  u.readable = u.writable = true;
+  if (status.pipe) {
+    // Opened for update, a pipe would have this program as a writer of its own and never
+    // end; it is opened for reading or for writing when first used.
+    u.pipe = true;
+    return {};
+  }
+  int handle = os->open(u.name, open_mode::update);
+  if (handle < 0) {
+    u.writable = false;
+    handle = os->open(u.name, open_mode::read_only);
+  }
+  if (handle < 0) {
+    // A missing file is created; a new file reads as empty.
+    u.writable = true;
+    handle = os->open(u.name, open_mode::create_update);
+  }
+  if (handle < 0) {
+    u.readable = false;  // an existing file that may only be written
+    handle = os->open(u.name, open_mode::create_write_only);
+  }
+  if (handle < 0) {
+    u.connected = false;
+    return {"open", -handle};
+  }
+  attach(u, handle);
+  return {};
+}
+
+io_error prepare_to_read(unit& u) {
   u.last_was_write = false;
-  u.pending = 0;
+  if (!u.pipe || u.handle >= 0) return {};
+  const int handle = os->open(u.name, open_mode::read_only);
+  if (handle < 0) return {"open", -handle};
+  attach(u, handle);
+  return {};
+}
+
+io_error prepare_to_write(unit& u) {
+  u.last_was_write = true;
+  if (u.written) return {};
+  u.written = true;
+  if (u.pipe && u.handle < 0) {
+    const int handle = os->open(u.name, open_mode::write_only);
+    if (handle < 0) return {"open", -handle};
+    attach(u, handle);
+  }
+  if (!u.console && u.regular_file && os->truncate(u.handle, 0) != 0) {
+    return {"endfile", truncation_failed};
+  }
   return {};
 }
 
 io_error disconnect_unit(int number) {
-  unit& u = unit_number(number);
+  unit& u = unit_at(number);
   if (!u.connected) return {};
   io_error error = flush_unit(u);
   if (u.console) {
     u.connected = false;
     return error;
   }
-  if (!error && u.last_was_write && u.regular_file) {
-    const off_t position = ::lseek(u.fd, 0, SEEK_CUR);
-    struct stat status;
-    if (position >= 0 && ::fstat(u.fd, &status) == 0 && position < status.st_size &&
-        ::ftruncate(u.fd, position) != 0) {
-      error = {"endfile", truncation_failed};
-    }
+  if (u.handle >= 0) {
+    const int close_error = os->close(u.handle);
+    if (close_error != 0 && !error) error = {"close", close_error};
   }
-  if (::close(u.fd) != 0 && !error) error = {"close", errno};
   u.connected = false;
-  u.fd = -1;
+  u.handle = -1;
   u.input = input_stream();
   u.output = std::vector<char>();
   u.pending = 0;
@@ -150,19 +174,21 @@ void disconnect_all_units() {
   for (int number = 0; number < unit_count; ++number) (void)disconnect_unit(number);
 }
 
-void add_intact_file(int number) {
-  struct stat status;
-  if (::fstat(unit_number(number).fd, &status) == 0) {
-    intact_files.push_back({status.st_dev, status.st_ino});
-  }
+void protect_record(int number) {
+  const unit& u = unit_at(number);
+  const file_status status = u.handle >= 0 ? os->status(u.handle) : os->status(u.name);
+  if (status.exists) protected_records.push_back({status.device, status.inode});
 }
 
 io_error write_record(unit& u, std::string_view record) {
   char* room = nullptr;
   if (record.size() > output_buffer_size) {  // no record of this program is that long
-    u.last_was_write = true;
     if (io_error e = flush_unit(u)) return e;
-    return write_all(u.fd, record.data(), record.size());
+    u.output.assign(record.begin(), record.end());
+    u.pending = record.size();
+    const io_error e = flush_unit(u);
+    u.output = std::vector<char>();
+    return e;
   }
   if (io_error e = reserve_record(u, record.size(), room)) return e;
   std::memcpy(room, record.data(), record.size());
@@ -172,7 +198,6 @@ io_error write_record(unit& u, std::string_view record) {
 
 io_error reserve_record(unit& u, std::size_t n, char*& room) {
   assert(n <= output_buffer_size);
-  u.last_was_write = true;
   if (u.output.empty()) u.output.resize(output_buffer_size);
   if (u.pending + n > u.output.size()) {
     if (io_error e = flush_unit(u)) return e;
@@ -186,9 +211,20 @@ void commit_record(unit& u, const char* end) {
 }
 
 io_error flush_unit(unit& u) {
-  const std::size_t size = u.pending;
+  if (u.pending == 0) return {};
+  const char* data = u.output.data();
+  const write_result result = os->write(u.handle, data, u.pending);
   u.pending = 0;
-  return write_all(u.fd, u.output.data(), size);
+  if (result.error == 0) {
+    u.file_size += result.written;
+    return {};
+  }
+  // The file took part of the records: keep the whole ones.
+  std::size_t whole = result.written;
+  while (whole > 0 && data[whole - 1] != '\n') --whole;
+  if (u.regular_file && whole < result.written) (void)os->truncate(u.handle, u.file_size + whole);
+  u.file_size += whole;
+  return {"write", result.error};
 }
 
 }  // namespace textio

@@ -2,11 +2,13 @@
 // ends, and that every file written so far is complete.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "support/program.h"
 
@@ -16,6 +18,7 @@ using namespace std::chrono_literals;
 using testing_support::record_text;
 using testing_support::run_program;
 using testing_support::running_program;
+using testing_support::start_options;
 using testing_support::temp_folder;
 
 std::size_t line_count(const std::string& text) {
@@ -137,7 +140,7 @@ TEST(RuntimeErrors, FullDiskDuringAFormattedWrite) {
 // A console that cannot take the prompts is a failure too, not a silent success.
 TEST(RuntimeErrors, StandardOutputOnAFullDisk) {
   temp_folder folder;
-  running_program program(folder.path(), false, "/dev/full");
+  running_program program(folder.path(), {.output_file = "/dev/full"});
   program.type("data.csv\n");
   const auto result = program.finish();
   EXPECT_TRUE(result.aborted());
@@ -204,7 +207,7 @@ TEST(Signals, TerminationAtTheWaveFilePrompt) {
 
 TEST(Signals, IgnoredInterruptStaysIgnored) {
   temp_folder folder;
-  running_program program(folder.path(), /*interrupt_ignored=*/true);
+  running_program program(folder.path(), {.interrupt_ignored = true});
   ASSERT_TRUE(program.wait_for_output("Enter File Name"));
   program.send(SIGINT);
   EXPECT_TRUE(program.still_running_after(300ms));
@@ -254,6 +257,101 @@ TEST(Signals, TerminationDuringOutputNeverCutsARecord) {
     EXPECT_EQ((content.size() - f.header) % f.line, 0u) << f.name << " " << content.size();
     EXPECT_EQ(content.back(), '\n') << f.name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A closed standard stream is never the descriptor of a file: the report of an error and the
+// prompts go nowhere instead of into the record.
+TEST(StandardStreams, ClosedStreamsNeverReceiveAFile) {
+  const std::string record = "t,a,b,c\n0,1,2,3\n0.01,x,2,3\n";
+  for (const start_options options :
+       {start_options{.standard_error_closed = true},
+        start_options{.standard_output_closed = true, .standard_error_closed = true}}) {
+    temp_folder folder;
+    folder.write("data.csv", record);
+    running_program program(folder.path(), options);
+    program.type("data.csv\n");
+    EXPECT_TRUE(program.finish().aborted());
+    EXPECT_EQ(folder.read("data.csv"), record);
+  }
+}
+
+// Read-write, a pipe would count the program among its writers and never end.
+TEST(Records, RecordFromAPipeEndsWhenItsWriterCloses) {
+  temp_folder folder;
+  const std::string fifo = (folder / "rec.fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  running_program program(folder.path());
+  program.type("rec.fifo\n1\n0.05\nw.csv\n");
+  std::thread writer([&] {
+    const std::string record = record_text(500);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    int fd = -1;
+    while (fd < 0 && std::chrono::steady_clock::now() < deadline) {
+      fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // fails until the program reads it
+      if (fd < 0) std::this_thread::sleep_for(5ms);
+    }
+    if (fd < 0) return;
+    ::fcntl(fd, F_SETFL, 0);
+    for (std::size_t at = 0; at < record.size();) {
+      const ssize_t n = ::write(fd, record.data() + at, record.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+  });
+  const auto result = program.finish(20s);
+  writer.join();
+  EXPECT_TRUE(result.exited_with(0)) << result.err;
+  EXPECT_EQ(line_count(folder.read("w.csv")), 501u);
+}
+
+// Ended from outside at any moment, a run leaves in each file either the earlier run's file
+// untouched (not reached yet) or a whole-line prefix of its own, never a mix. A hangup has
+// no handler and ends the process at once, but never inside a write to a file. SIGKILL comes
+// after SIGSTOP, which stops the process between system calls: what the program handed the
+// system is then exactly what the files hold.
+TEST(Signals, EndedAtAnyMomentFilesHoldWholeLinesOfOneRun) {
+  const std::string record = record_text(40000);
+  const std::string answers = "data.csv\n1\n0.05\nwave.csv\n";
+  const char* const outputs[] = {"Ground-Vel.csv", "Energy-Density-wave1.csv",
+                                 "Energy-Density-wave2.csv", "Energy-Density-wave3.csv",
+                                 "wave.csv"};
+  temp_folder complete;
+  complete.write("data.csv", record);
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(run_program(complete.path(), answers).exited_with(0));
+  const auto duration = std::chrono::steady_clock::now() - start;
+  int prefixes = 0;
+  for (int percent : {10, 25, 40, 55, 70, 85}) {
+    for (int signal_number : {SIGHUP, SIGKILL}) {
+      SCOPED_TRACE(std::to_string(percent) + "% of a run, signal " + std::to_string(signal_number));
+      temp_folder folder;
+      folder.write("data.csv", record);
+      std::string earlier;
+      for (int i = 0; i < 300000; ++i) earlier += "#,earlier run\n";
+      for (const char* name : outputs) folder.write(name, earlier);
+      running_program program(folder.path());
+      program.type(answers);
+      std::this_thread::sleep_for(duration * percent / 100);
+      if (signal_number == SIGKILL) program.pause();
+      program.send(signal_number);
+      program.finish();
+      for (const char* name : outputs) {
+        const std::string content = folder.read(name);
+        if (content == earlier) continue;
+        const std::string whole = complete.read(name);
+        ASSERT_EQ(content.find('#'), std::string::npos) << name;
+        ASSERT_TRUE(content.empty() || content.back() == '\n') << name;
+        ASSERT_EQ(whole.compare(0, content.size(), content), 0) << name;
+        ++prefixes;
+      }
+    }
+  }
+  EXPECT_GT(prefixes, 0);
 }
 
 }  // namespace

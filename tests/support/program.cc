@@ -45,23 +45,26 @@ bool program_result::aborted() const {
   return signal == SIGABRT;
 }
 
-running_program::running_program(const std::filesystem::path& folder, bool interrupt_ignored,
-                                 const char* output_file) {
+running_program::running_program(const std::filesystem::path& folder, start_options options) {
+  // A program that stops reading must not take the tests with it.
+  std::signal(SIGPIPE, SIG_IGN);
   int in[2], out[2], err[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe");
   pid_ = ::fork();
   if (pid_ == 0) {
     if (::chdir(folder.c_str()) != 0) ::_exit(127);
     ::dup2(in[0], 0);
-    ::dup2(output_file ? ::open(output_file, O_WRONLY) : out[1], 1);
+    ::dup2(options.output_file ? ::open(options.output_file, O_WRONLY) : out[1], 1);
     ::dup2(err[1], 2);
     for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (options.standard_output_closed) ::close(1);
+    if (options.standard_error_closed) ::close(2);
     // A clean start whatever the test runner inherited; no core files from aborts.
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     for (int s : {SIGINT, SIGTERM, SIGABRT, SIGFPE, SIGPIPE}) std::signal(s, SIG_DFL);
-    if (interrupt_ignored) std::signal(SIGINT, SIG_IGN);
+    if (options.interrupt_ignored) std::signal(SIGINT, SIG_IGN);
     const rlimit no_core{0, 0};
     ::setrlimit(RLIMIT_CORE, &no_core);
     ::execl(SDOFRESP_EXECUTABLE, "sdofresp", static_cast<char*>(nullptr));
@@ -140,6 +143,12 @@ bool running_program::wait_for_output(const std::string& text, std::chrono::mill
 
 void running_program::send(int signal_number) const {
   ::kill(pid_, signal_number);
+}
+
+void running_program::pause() const {
+  ::kill(pid_, SIGSTOP);
+  siginfo_t info{};
+  ::waitid(P_PID, static_cast<id_t>(pid_), &info, WSTOPPED | WEXITED | WNOWAIT);
 }
 
 bool running_program::still_running_after(std::chrono::milliseconds time) {

@@ -38,13 +38,17 @@ struct program_result {
   bool aborted() const;
 };
 
+struct start_options {
+  bool interrupt_ignored = false;       // as a background job starts
+  const char* output_file = nullptr;    // standard output goes to this file instead of a pipe
+  bool standard_output_closed = false;  // as with >&-
+  bool standard_error_closed = false;   // as with 2>&-
+};
+
 // The program running, its console on pipes.
 class running_program {
  public:
-  // interrupt_ignored: start with the interrupt signal ignored, as a background job would;
-  // output_file: standard output goes to this file instead of a pipe.
-  explicit running_program(const std::filesystem::path& folder, bool interrupt_ignored = false,
-                           const char* output_file = nullptr);
+  explicit running_program(const std::filesystem::path& folder, start_options options = {});
   ~running_program();
 
   void type(const std::string& text);
@@ -53,6 +57,9 @@ class running_program {
   bool wait_for_output(const std::string& text,
                        std::chrono::milliseconds limit = std::chrono::seconds(10));
   void send(int signal_number) const;
+  // Stops the process (SIGSTOP) and returns once it has stopped.
+  void pause() const;
+  pid_t pid() const { return pid_; }
   // Closes the input, collects the rest of both streams and waits for the end.
   program_result finish(std::chrono::milliseconds limit = std::chrono::seconds(120));
   // Whether the process is still running after waiting for the given time.

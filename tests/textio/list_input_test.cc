@@ -43,7 +43,7 @@ class source {
     std::fclose(file);
     ::lseek(fd_, 0, SEEK_SET);
     stream_ = std::make_unique<input_stream>(
-        fd_, [](int fd, char* buffer, std::size_t) -> ssize_t { return ::read(fd, buffer, 1); });
+        [fd = fd_](char* buffer, std::size_t) -> long { return ::read(fd, buffer, 1); });
   }
   ~source() {
     if (fd_ >= 0) ::close(fd_);
@@ -59,7 +59,7 @@ class source {
 // What remains after a read: the next line, as a line read sees it.
 std::string next_line(input_stream& in) {
   text40 line;
-  return read_line(in, line) == read_status::ok ? trimmed(line) : "<end>";
+  return parse_line(in, line) == read_status::ok ? trimmed(line) : "<end>";
 }
 
 struct header_row {
@@ -98,7 +98,11 @@ const header_row header_rows[] = {
     // repeat counts for texts; other asterisks belong to the text
     {"2*abc,*x,y*\nL2\n", read_status::ok, {"abc", "abc", "*x", "y*"}, "L2"},
     {"3*,last\nL2\n", read_status::ok, {"?", "?", "?", "last"}, "L2"},
-    {"00*a,b,c,d\n", read_status::ok, {"00*a", "b", "c", "d"}, "<end>"},
+    // a count may carry a plus sign; zero and negative counts are refused, as for numbers
+    {"+2*x,y,z\nL2\n", read_status::ok, {"x", "x", "y", "z"}, "L2"},
+    {"00*a,b,c,d\n", read_status::bad_repeat_count, {"?", "?", "?", "?"}, "<end>"},
+    {"-1*x,b,c,d\n", read_status::bad_repeat_count, {"?", "?", "?", "?"}, "<end>"},
+    {"-x,+1,-*y,d\n", read_status::ok, {"-x", "+1", "-*y", "d"}, "<end>"},
     // a text is cut to 40 characters
     {"0123456789012345678901234567890123456789XYZ,b,c,d\n",
      read_status::ok,
@@ -114,7 +118,7 @@ TEST(ListInput, HeaderReads) {
       SCOPED_TRACE(std::string(row.input) + (byte_by_byte ? " (byte by byte)" : ""));
       source in(row.input, byte_by_byte);
       text40 h[4] = {text("?"), text("?"), text("?"), text("?")};
-      EXPECT_EQ(read_list(in.stream(), {{h[0], h[1], h[2], h[3]}}), row.status);
+      EXPECT_EQ(parse_list(in.stream(), {{h[0], h[1], h[2], h[3]}}), row.status);
       for (int i = 0; i < 4; ++i) EXPECT_EQ(trimmed(h[i]), row.heads[i]) << "head" << i + 1;
       if (row.status == read_status::ok) {
         EXPECT_EQ(next_line(in.stream()), row.next);
@@ -154,6 +158,8 @@ const sample_row sample_rows[] = {
     {"0.17\n,2,3,4\n", read_status::ok, {0.17, unchanged, 2.0, 3.0}},  // comma first on a line
     {",1,2,3\n", read_status::ok, {unchanged, 1.0, 2.0, 3.0}},
     {"0.18,2*,9\n", read_status::ok, {0.18, unchanged, unchanged, 9.0}},
+    {"0.18,2* 9\n", read_status::ok, {0.18, unchanged, unchanged, 9.0}},     // r* then a blank
+    {"0.18,1,2*\n9\n", read_status::ok, {0.18, 1.0, unchanged, unchanged}},  // r* at a line end
     {"0.19,1,2,3\r\n", read_status::ok, {0.19, 1.0, 2.0, 3.0}},
     // a lone CR is no line end: it follows the last value, so the line is incomplete
     {"0.20,1,2,3\r", read_status::end_of_file, {0.20, 1.0, 2.0, 3.0}},
@@ -173,7 +179,7 @@ TEST(ListInput, SampleReads) {
       SCOPED_TRACE(std::string(row.input) + (byte_by_byte ? " (byte by byte)" : ""));
       source in(row.input, byte_by_byte);
       double v[4] = {unchanged, unchanged, unchanged, unchanged};
-      EXPECT_EQ(read_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), row.status);
+      EXPECT_EQ(parse_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), row.status);
       for (int i = 0; i < 4; ++i) EXPECT_EQ(v[i], row.values[i]) << "value " << i + 1;
     }
   }
@@ -182,23 +188,23 @@ TEST(ListInput, SampleReads) {
 TEST(ListInput, ReadsContinueOnTheNextLine) {
   source in("0.05,1,2\n0.06,9,9,9\n0.07,1,2,3\n", false);
   double v[4];
-  ASSERT_EQ(read_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::ok);
-  ASSERT_EQ(read_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::ok);
+  ASSERT_EQ(parse_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::ok);
+  ASSERT_EQ(parse_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::ok);
   EXPECT_EQ(v[0], 0.07);  // the rest of the second line went with the first read
   EXPECT_FALSE(in.stream().met_end());
-  EXPECT_EQ(read_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::end_of_file);
+  EXPECT_EQ(parse_list(in.stream(), {{v[0], v[1], v[2], v[3]}}), read_status::end_of_file);
   EXPECT_TRUE(in.stream().met_end());
 }
 
 TEST(ListInput, ConsoleNumbers) {
   source in("1.0 0.05\n\n\n  2\nx\n", false);
   double per = 0, h = 0, dummy = 0;
-  ASSERT_EQ(read_list(in.stream(), {{per}}), read_status::ok);
+  ASSERT_EQ(parse_list(in.stream(), {{per}}), read_status::ok);
   EXPECT_EQ(per, 1.0);
-  ASSERT_EQ(read_list(in.stream(), {{h}}),
+  ASSERT_EQ(parse_list(in.stream(), {{h}}),
             read_status::ok);  // 0.05 was dropped, blank lines skipped
   EXPECT_EQ(h, 2.0);
-  EXPECT_EQ(read_list(in.stream(), {{dummy}}), read_status::invalid_number);
+  EXPECT_EQ(parse_list(in.stream(), {{dummy}}), read_status::invalid_number);
 }
 
 struct number_row {
@@ -223,6 +229,8 @@ const number_row number_rows[] = {
     // (1 + 2^-53 is the tie between 1 and the next double; the digits past the 40th would
     // put it above the tie)
     {"1.00000000000000011102230246251565404236316680908203125001", read_status::ok, 1.0},
+    // the 40th digit puts it above that tie
+    {"1.000000000000000111022302462515654042364", read_status::ok, 1 + 0x1p-52},
     {"12345678901234567890123456789012345678909999e-43", read_status::ok,
      1.234567890123456789012345678901234567890},
     {"1e99999999", read_status::ok, std::numeric_limits<double>::infinity()},
@@ -250,7 +258,7 @@ TEST(ListInput, Numbers) {
     SCOPED_TRACE(row.input);
     source in(std::string(row.input) + "\n", false);
     double v = unchanged;
-    EXPECT_EQ(read_list(in.stream(), {{v}}), row.status);
+    EXPECT_EQ(parse_list(in.stream(), {{v}}), row.status);
     EXPECT_EQ(v, row.value);
   }
 }
@@ -259,13 +267,13 @@ TEST(ListInput, NumbersWithoutNonzeroDigitsArePositiveZero) {
   for (const char* input : {"-0", "-0.000", "-0e5", "+.0"}) {
     source in(input, false);
     double v = unchanged;
-    ASSERT_EQ(read_list(in.stream(), {{v}}), read_status::ok) << input;
+    ASSERT_EQ(parse_list(in.stream(), {{v}}), read_status::ok) << input;
     EXPECT_EQ(v, 0.0);
     EXPECT_FALSE(std::signbit(v)) << input;
   }
   source in("-1e-400", false);  // a nonzero number that underflows keeps its sign
   double v = unchanged;
-  ASSERT_EQ(read_list(in.stream(), {{v}}), read_status::ok);
+  ASSERT_EQ(parse_list(in.stream(), {{v}}), read_status::ok);
   EXPECT_TRUE(v == 0.0 && std::signbit(v));
 }
 
@@ -284,7 +292,7 @@ TEST(ListInput, NumbersAgreeWithStrtod) {
     text += std::to_string(static_cast<int>(random() % 80) - 40);
     source in(text, false);
     double v = unchanged;
-    ASSERT_EQ(read_list(in.stream(), {{v}}), read_status::ok) << text;
+    ASSERT_EQ(parse_list(in.stream(), {{v}}), read_status::ok) << text;
     const double expected = std::strtod(text.c_str(), nullptr);
     ASSERT_EQ(v, expected == 0 ? 0.0 : expected) << text;  // no nonzero digit reads as +0
     ASSERT_EQ(std::signbit(v), expected != 0 && std::signbit(expected)) << text;
@@ -312,7 +320,7 @@ TEST(ListInput, LineReads) {
       SCOPED_TRACE(row.input);
       source in(row.input, byte_by_byte);
       text40 value = text("?");
-      EXPECT_EQ(read_line(in.stream(), value), row.status);
+      EXPECT_EQ(parse_line(in.stream(), value), row.status);
       EXPECT_EQ(trimmed(value), row.value);
       if (row.status == read_status::ok) {
         EXPECT_EQ(next_line(in.stream()), row.next);

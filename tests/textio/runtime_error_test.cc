@@ -68,7 +68,8 @@ TEST(RuntimeErrorReport, Forms) {
        "rec.csv\nlately reading sequential formatted external IO\n"},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(format_report(row.error, row.state, row.unit), row.report) << row.name;
+    EXPECT_EQ(format_report(row.error, row.state, row.unit, "No space left on device"), row.report)
+        << row.name;
   }
 }
 

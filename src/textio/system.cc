@@ -1,0 +1,209 @@
+// The real operating system: the only file of the text layer that calls it.
+#include "textio/system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#if __has_include(<poll.h>)
+#include <poll.h>
+#endif
+#if __has_include(<sys/mman.h>)
+#include <sys/mman.h>
+#endif
+
+#include "textio/signals.h"
+
+namespace textio {
+namespace {
+
+file_status status_of(const struct stat& s) {
+  file_status result;
+  result.exists = true;
+  result.regular = S_ISREG(s.st_mode);
+  result.pipe = S_ISFIFO(s.st_mode) || S_ISSOCK(s.st_mode);
+  result.device = static_cast<std::uint64_t>(s.st_dev);
+  result.inode = static_cast<std::uint64_t>(s.st_ino);
+  return result;
+}
+
+sigset_t signal_set(std::initializer_list<int> numbers) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int number : numbers) sigaddset(&set, number);
+  return set;
+}
+
+const sigset_t& handled_signals() {
+  static const sigset_t set = signal_set({SIGFPE, SIGABRT, SIGINT, SIGTERM});
+  return set;
+}
+
+void note(int number, siginfo_t* info, void*) {
+  // A floating-point fault raised by an instruction cannot be returned to. The arithmetic runs
+  // with exceptions masked, so this only guards against the impossible.
+  if (number == SIGFPE && info != nullptr && info->si_code > 0) {
+    static const char message[] = "Floating Exception\n";
+    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, message, sizeof message - 1);
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+  }
+  note_signal(number);
+}
+
+class real_system_interface final : public system_interface {
+ public:
+  int open(const std::string& name, open_mode mode) override {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+      case open_mode::update:
+        flags |= O_RDWR;
+        break;
+      case open_mode::read_only:
+        flags |= O_RDONLY;
+        break;
+      case open_mode::write_only:
+        flags |= O_WRONLY;
+        break;
+      case open_mode::create_update:
+        flags |= O_RDWR | O_CREAT;
+        break;
+      case open_mode::create_write_only:
+        flags |= O_WRONLY | O_CREAT;
+        break;
+    }
+    for (;;) {
+      const int fd = ::open(name.c_str(), flags, 0666);
+      if (fd >= 0) return fd;
+      if (errno != EINTR) return -errno;
+    }
+  }
+
+  file_status status(const std::string& name) override {
+    struct stat s;
+    return ::stat(name.c_str(), &s) == 0 ? status_of(s) : file_status{};
+  }
+
+  file_status status(int handle) override {
+    struct stat s;
+    return ::fstat(handle, &s) == 0 ? status_of(s) : file_status{};
+  }
+
+  long read(int handle, char* buffer, std::size_t n) override {
+    for (;;) {
+      const ssize_t count = ::read(handle, buffer, n);
+      if (count >= 0) return count;
+      if (errno == EAGAIN) {
+        wait_for_input(handle);  // a console left non-blocking waits like any other
+      } else if (errno != EINTR) {
+        return -errno;
+      }
+      if (pending_signal() != 0) return -EINTR;
+    }
+  }
+
+  write_result write(int handle, const char* data, std::size_t n) override {
+    // A signal that ends the process in the middle of a write to a file can cut it at any
+    // page. Signals wait until the write is done; they cannot hold up a file for long.
+    const bool file = status(handle).regular;
+    sigset_t previous;
+    if (file) {
+      sigset_t all;
+      sigfillset(&all);
+      sigprocmask(SIG_BLOCK, &all, &previous);
+    }
+    write_result result;
+    while (result.written < n) {
+      const ssize_t count = ::write(handle, data + result.written, n - result.written);
+      if (count < 0) {
+        if (errno == EINTR) continue;  // a noted signal is acted on at the next record
+        result.error = errno;
+        break;
+      }
+      result.written += static_cast<std::size_t>(count);
+    }
+    if (file) sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return result;
+  }
+
+  int truncate(int handle, std::uint64_t size) override {
+    return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+
+  int close(int handle) override { return ::close(handle) == 0 ? 0 : errno; }
+
+  void wait_for_input(int handle) override {
+#if __has_include(<poll.h>) && defined(POLLIN) && defined(__linux__)
+    // The signals stay blocked until ppoll unblocks them while it waits: one that arrives
+    // between the check and the wait still ends the wait.
+    sigset_t previous;
+    sigprocmask(SIG_BLOCK, &handled_signals(), &previous);
+    if (pending_signal() == 0) {
+      pollfd poll_fd{handle, POLLIN, 0};
+      ppoll(&poll_fd, 1, nullptr, &previous);
+    }
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+#else
+    (void)handle;  // a plain blocking read waits instead; a signal interrupts it
+#endif
+  }
+
+  std::string error_text(int number) override {
+    return std::strerror(number);
+  }
+
+  [[noreturn]] void exit(int status) override {
+    std::exit(status);
+  }
+
+  [[noreturn]] void abort() override {
+    std::signal(SIGABRT, SIG_DFL);
+    std::abort();
+  }
+};
+
+}  // namespace
+
+system_interface& real_system() {
+  static real_system_interface system;
+  return system;
+}
+
+void prepare_process() {
+  // Lowest free descriptor first: each /dev/null lands on the one it stands in for.
+  for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int null = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+      if (null >= 0 && null != fd) {
+        ::dup2(null, fd);
+        ::close(null);
+      }
+    }
+  }
+
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_sigaction = note;
+  action.sa_flags = SA_SIGINFO;  // no SA_RESTART: a waiting read returns on a signal
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGFPE, &action, nullptr);
+  sigaction(SIGABRT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  struct sigaction interrupt;
+  if (sigaction(SIGINT, nullptr, &interrupt) == 0 && interrupt.sa_handler != SIG_IGN) {
+    sigaction(SIGINT, &action, nullptr);
+  }
+}
+
+void advise_huge_pages([[maybe_unused]] void* start, [[maybe_unused]] std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+  ::madvise(start, size, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace textio
