@@ -44,6 +44,9 @@ class input_stream {
     return c;
   }
 
+  // Characters consumed from a stream over text (where a reader stopped).
+  std::size_t offset() const { return position_; }
+
   // Whether a read has found no further characters.
   bool met_end() const { return met_end_; }
   // The errno of a failed read of the file, 0 if none failed.

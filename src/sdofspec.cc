@@ -1,0 +1,87 @@
+// sdofspec: response spectra, rotated spectra, intensity measures and input-energy spectra of
+// ground-motion records, from the command line.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <thread>
+
+#include "spectra/grids.h"
+#include "spectra/run.h"
+#include "spectra/system.h"
+
+namespace {
+
+int usage_error(const std::string& message) {
+  std::cerr << "sdofspec: " << message << "\n"
+            << "usage: sdofspec [options] RECORD...  (sdofspec --help for more)\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Response spectra of ground-motion records: the peak response of a linear oscillator over\n"
+      "periods and damping ratios, by the exact recurrence for an acceleration linear between\n"
+      "samples. Records are sdofresp's layout (header of four items, then time and three\n"
+      "accelerations per line) or PEER NGA .AT2 files; - is standard input, @FILE a list.",
+      "sdofspec"};
+  app.set_version_flag("--version", "sdofspec " SDOF_VERSION);
+  spectra::options o;
+  std::string output, periods = "nga-west2", damping = "0.05", units, ims;
+  std::vector<std::string> pair;
+  app.add_option("-o,--output", output, "Write the table to FILE (default: standard output)")
+      ->option_text("FILE");
+  app.add_option("--periods", periods,
+                 "nga-west2 (111 periods, default), gmm (21), a list 0.1,0.2,1, or "
+                 "log:TMIN:TMAX:N")
+      ->option_text("GRID");
+  app.add_option("--damping", damping, "Damping ratios, comma-separated (default 0.05)")
+      ->option_text("LIST");
+  app.add_option("--units", units,
+                 "Unit of records whose header names none: g, gal (cm/s2) or m/s2")
+      ->option_text("UNIT");
+  app.add_option("-j,--jobs", o.jobs, "Threads (default: all cores)")->option_text("N");
+  app.add_flag("--rotd", o.rotd, "Rotated spectra RotD00, RotD50, RotD100 of horizontal pairs");
+  app.add_option("--pair", pair, "Two files that make a horizontal pair")
+      ->expected(2)
+      ->allow_extra_args(false)
+      ->option_text("H1 H2");
+  app.add_option("--ims", ims, "Write intensity measures to FILE")->option_text("FILE");
+  app.add_flag("--detrend", o.detrend,
+               "Remove the least-squares line of the ground displacement (PGV, PGD)");
+  app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
+  app.add_option("records", o.records, "Record files")->option_text("RECORD...");
+  o.jobs = std::max(1u, std::thread::hardware_concurrency());
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion&) {
+    std::cout << "sdofspec " SDOF_VERSION "\n";
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    return usage_error(e.what());
+  }
+
+  if (o.records.empty() && pair.empty()) return usage_error("no record given");
+  if (o.jobs < 1) return usage_error("--jobs must be at least 1");
+  const spectra::parsed_values p = spectra::parse_periods(periods);
+  if (!p.error.empty()) return usage_error("--periods: " + p.error);
+  o.periods = p.values;
+  const spectra::parsed_values h = spectra::parse_dampings(damping);
+  if (!h.error.empty()) return usage_error("--damping: " + h.error);
+  o.dampings = h.values;
+  if (!units.empty()) {
+    o.units = spectra::parse_unit(units);
+    if (!o.units) return usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
+  }
+  for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
+  o.intensity_measures = !ims.empty();
+
+  const auto env = spectra::real_environment(spectra::standard_error_is_terminal());
+  const auto table = spectra::file_output(output);
+  const auto intensity = o.intensity_measures ? spectra::file_output(ims) : nullptr;
+  return spectra::run(o, *env, *table, intensity.get());
+}

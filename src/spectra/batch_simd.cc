@@ -1,0 +1,265 @@
+// The kernel in vector lanes, compiled once per instruction set (Highway) and chosen at run
+// time. Each lane is one oscillator and computes, operation for operation, what the scalar
+// twin (batch.cc) computes for it: the same multiplications and additions in the same order,
+// no fused multiply-add (the build forbids contraction), and the processor's max instruction
+// for peaks, which the scalar twin's rule copies.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "spectra/batch_simd.cc"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "spectra/batch.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace spectra {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+// One coefficient of every oscillator of the batch, side by side; padding lanes repeat the
+// last oscillator.
+enum coefficient { a11, a12, a21, a22, b11, b12, b21, b22, hw2, w2, coefficient_count };
+
+struct lanes {
+  std::size_t padded;
+  std::vector<double> values;  // coefficient c of lane l at values[c * padded + l]
+  const double* of(int c, std::size_t lane) const { return values.data() + c * padded + lane; }
+};
+
+lanes lay_out(std::span<const oscillator_coefficients> oscillators, int node) {
+  lanes l;
+  l.padded = padded(oscillators.size());
+  l.values.resize(coefficient_count * l.padded);
+  for (std::size_t lane = 0; lane < l.padded; ++lane) {
+    const oscillator_coefficients& o = oscillators[std::min(lane, oscillators.size() - 1)];
+    const response::recurrence& r = node < 0 ? o.step : o.to_node[node];
+    const double c[coefficient_count] = {
+        r.a11, r.a12, r.a21, r.a22, r.b11, r.b12, r.b21, r.b22, o.step.hw + o.step.hw, o.step.w2};
+    for (int k = 0; k < coefficient_count; ++k) l.values[k * l.padded + lane] = c[k];
+  }
+  return l;
+}
+
+template <class D>
+using V = hn::Vec<D>;
+
+// The coefficients of one vector of oscillators, held in registers for a whole record.
+template <class D>
+struct vector_coefficients {
+  V<D> k[coefficient_count];
+  vector_coefficients(D d, const lanes& c, std::size_t lane) {
+    for (int i = 0; i < coefficient_count; ++i) k[i] = hn::LoadU(d, c.of(i, lane));
+  }
+};
+
+// x(m) = a12 dx + a11 x + b12 ddym + b11 ddyf, summed in this order; dx(m) likewise.
+template <class D>
+HWY_INLINE void advance(const vector_coefficients<D>& c, V<D>& x, V<D>& dx, V<D> ddyf, V<D> ddym) {
+  const V<D> xm = hn::Add(
+      hn::Add(hn::Add(hn::Mul(c.k[a12], dx), hn::Mul(c.k[a11], x)), hn::Mul(c.k[b12], ddym)),
+      hn::Mul(c.k[b11], ddyf));
+  const V<D> dxm = hn::Add(
+      hn::Add(hn::Add(hn::Mul(c.k[a22], dx), hn::Mul(c.k[a21], x)), hn::Mul(c.k[b22], ddym)),
+      hn::Mul(c.k[b21], ddyf));
+  x = xm;
+  dx = dxm;
+}
+
+// G vectors of oscillators at once: the recurrence is a chain of dependent operations, and
+// independent chains keep the arithmetic units busy while each waits.
+template <std::size_t G, bool with_history>
+void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  using Vec = V<decltype(d)>;
+  Vec x[G], dx[G], sd[G], sv[G], sa[G];
+  const vector_coefficients<decltype(d)> k0(d, c, first);
+  const vector_coefficients<decltype(d)> k1(d, c, first + (G > 1 ? N : 0));
+  const vector_coefficients<decltype(d)> k2(d, c, first + (G > 2 ? 2 * N : 0));
+  const vector_coefficients<decltype(d)> k3(d, c, first + (G > 3 ? 3 * N : 0));
+  const vector_coefficients<decltype(d)>* const coefficients_of[4] = {&k0, &k1, &k2, &k3};
+  static_assert(G <= 4);
+  for (std::size_t g = 0; g < G; ++g) {
+    x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
+    if (!b.start.empty()) {
+      HWY_ALIGN double xs[hn::MaxLanes(d)], dxs[hn::MaxLanes(d)];
+      for (std::size_t l = 0; l < N; ++l) {
+        const auto& s = b.start[std::min(first + g * N + l, b.oscillators.size() - 1)];
+        xs[l] = s.x;
+        dxs[l] = s.dx;
+      }
+      x[g] = hn::Load(d, xs);
+      dx[g] = hn::Load(d, dxs);
+    }
+  }
+  double* history = b.displacement + first;
+  const auto record = [&] {
+    for (std::size_t g = 0; g < G; ++g) hn::StoreU(x[g], d, history + g * N);
+    history += b.stride;
+  };
+  if (with_history && !b.ddy.empty()) record();
+
+  const int k = b.substeps;
+  for (std::size_t m = 1; m < b.ddy.size(); ++m) {
+    for (int j = 1; j <= k; ++j) {
+      const Vec ddyf = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k));
+      const Vec ddym = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j, k));
+      for (std::size_t g = 0; g < G; ++g) {
+        const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
+        advance(kg, x[g], dx[g], ddyf, ddym);
+        // |-(2hw dx) - w^2 x| is |2hw dx + w^2 x|: rounding is symmetric about zero.
+        const Vec acceleration = hn::Add(hn::Mul(kg.k[hw2], dx[g]), hn::Mul(kg.k[w2], x[g]));
+        sd[g] = hn::Max(sd[g], hn::Abs(x[g]));
+        sv[g] = hn::Max(sv[g], hn::Abs(dx[g]));
+        sa[g] = hn::Max(sa[g], hn::Abs(acceleration));
+      }
+      if (with_history) record();
+    }
+  }
+
+  HWY_ALIGN double out[3][hn::MaxLanes(d)];
+  for (std::size_t g = 0; g < G; ++g) {
+    hn::Store(sd[g], d, out[0]);
+    hn::Store(sv[g], d, out[1]);
+    hn::Store(sa[g], d, out[2]);
+    for (std::size_t l = 0; l < N && first + g * N + l < b.oscillators.size(); ++l) {
+      peak_response& p = peaks[first + g * N + l];
+      p.sd = out[0][l];
+      p.sv = out[1][l];
+      p.sa = out[2][l];
+    }
+  }
+}
+
+template <std::size_t G>
+void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+  if (b.displacement) {
+    run_group<G, true>(b, c, first, peaks);
+  } else {
+    run_group<G, false>(b, c, first, peaks);
+  }
+}
+
+// With the input energies: one vector at a time, the Gauss nodes giving independent work.
+void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& node_lanes,
+                     std::size_t first, peak_response* peaks) {
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  using Vec = V<decltype(d)>;
+  Vec x = hn::Zero(d), dx = hn::Zero(d), sd = x, sv = x, sa = x;
+  Vec relative = x, absolute = x, peak_relative = x, peak_absolute = x;
+  if (!b.start.empty()) {
+    HWY_ALIGN double xs[hn::MaxLanes(d)], dxs[hn::MaxLanes(d)];
+    for (std::size_t l = 0; l < N; ++l) {
+      const auto& s = b.start[std::min(first + l, b.oscillators.size() - 1)];
+      xs[l] = s.x;
+      dxs[l] = s.dx;
+    }
+    x = hn::Load(d, xs);
+    dx = hn::Load(d, dxs);
+  }
+  double* history = b.displacement ? b.displacement + first : nullptr;
+  if (history && !b.ddy.empty()) {
+    hn::StoreU(x, d, history);
+    history += b.stride;
+  }
+  const energy_nodes_of_step nodes = nodes_of_step(b.step);
+  const double half_step = b.step / 2;
+  const vector_coefficients<decltype(d)> step(d, c, first);
+  const Vec two_hw = step.k[hw2];
+  const Vec w_squared = step.k[w2];
+  double g = 0;  // ground velocity, from rest
+  const int k = b.substeps;
+  for (std::size_t m = 1; m < b.ddy.size(); ++m) {
+    for (int j = 1; j <= k; ++j) {
+      const double af = interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k);
+      const double am = interpolate(b.ddy[m - 1], b.ddy[m], j, k);
+      const Vec ddyf = hn::Set(d, af);
+      Vec step_relative = hn::Zero(d), step_absolute = hn::Zero(d);
+      for (int q = 0; q < energy_nodes; ++q) {
+        const double aq = af + (am - af) * nodes.fraction[q];
+        const double gq = g + nodes.time[q] * (af + (am - af) * nodes.half_fraction[q]);
+        const Vec weight = hn::Set(d, nodes.weight[q]);
+        Vec xq = x, vq = dx;
+        const vector_coefficients<decltype(d)> to_node(d, node_lanes[static_cast<std::size_t>(q)],
+                                                       first);
+        advance(to_node, xq, vq, ddyf, hn::Set(d, aq));
+        step_relative = hn::Add(step_relative, hn::Mul(weight, hn::Mul(hn::Set(d, aq), vq)));
+        step_absolute = hn::Add(
+            step_absolute,
+            hn::Mul(weight,
+                    hn::Mul(hn::Add(hn::Mul(two_hw, vq), hn::Mul(w_squared, xq)), hn::Set(d, gq))));
+      }
+      relative = hn::Sub(relative, step_relative);
+      absolute = hn::Sub(absolute, step_absolute);
+      g = g + (af + am) * half_step;
+
+      advance(step, x, dx, ddyf, hn::Set(d, am));
+      const Vec acceleration = hn::Add(hn::Mul(two_hw, dx), hn::Mul(w_squared, x));
+      sd = hn::Max(sd, hn::Abs(x));
+      sv = hn::Max(sv, hn::Abs(dx));
+      sa = hn::Max(sa, hn::Abs(acceleration));
+      peak_relative = hn::Max(peak_relative, relative);
+      peak_absolute = hn::Max(peak_absolute, absolute);
+      if (history) {
+        hn::StoreU(x, d, history);
+        history += b.stride;
+      }
+    }
+  }
+  HWY_ALIGN double out[5][hn::MaxLanes(d)];
+  hn::Store(sd, d, out[0]);
+  hn::Store(sv, d, out[1]);
+  hn::Store(sa, d, out[2]);
+  hn::Store(peak_relative, d, out[3]);
+  hn::Store(peak_absolute, d, out[4]);
+  for (std::size_t l = 0; l < N && first + l < b.oscillators.size(); ++l) {
+    peaks[first + l] = {out[0][l], out[1][l], out[2][l], out[3][l], out[4][l]};
+  }
+}
+
+void RunBatch(const batch& b, peak_response* peaks) {
+  if (b.oscillators.empty()) return;
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  const lanes c = lay_out(b.oscillators, -1);
+  const std::size_t count = b.oscillators.size();
+  std::size_t first = 0;
+  if (b.energy) {
+    std::vector<lanes> node_lanes;
+    for (int q = 0; q < energy_nodes; ++q) node_lanes.push_back(lay_out(b.oscillators, q));
+    for (; first < count; first += N) run_with_energy(b, c, node_lanes, first, peaks);
+    return;
+  }
+  constexpr std::size_t group = 3;
+  for (; first + group * N <= count; first += group * N) run_group<group>(b, c, first, peaks);
+  for (; first + 2 * N <= count; first += 2 * N) run_group<2>(b, c, first, peaks);
+  for (; first < count; first += N) run_group<1>(b, c, first, peaks);
+}
+
+const char* TargetName() {
+  return hwy::TargetName(HWY_TARGET);
+}
+
+}  // namespace HWY_NAMESPACE
+}  // namespace spectra
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+namespace spectra {
+
+HWY_EXPORT(RunBatch);
+HWY_EXPORT(TargetName);
+
+void run_batch(const batch& b, std::span<peak_response> peaks) {
+  HWY_DYNAMIC_DISPATCH(RunBatch)(b, peaks.data());
+}
+
+const char* kernel_target() {
+  return HWY_DYNAMIC_DISPATCH(TargetName)();
+}
+
+}  // namespace spectra
+#endif

@@ -1,0 +1,27 @@
+// The values sdofspec takes on its command line: period grids and damping lists. Pure: text
+// in, values or what is wrong out.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace spectra {
+
+struct parsed_values {
+  std::vector<double> values;
+  std::string error;  // empty when the text was understood
+};
+
+// "nga-west2" (the 111 periods of the PEER NGA-West2 flatfile), "gmm" (the 21 periods of the
+// NGA-West2 ground-motion models), a comma list ("0.1,0.2,1") or "log:TMIN:TMAX:N" (N periods
+// evenly spaced in the logarithm, both ends included). Periods in seconds, all positive.
+parsed_values parse_periods(std::string_view text);
+
+// Damping ratios as fractions, comma-separated, each in [0, 1).
+parsed_values parse_dampings(std::string_view text);
+
+// The 111 periods of the NGA-West2 flatfile.
+const std::vector<double>& nga_west2_periods();
+
+}  // namespace spectra

@@ -1,0 +1,107 @@
+#include "spectra/intensity.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "spectra/records.h"
+
+namespace spectra {
+namespace {
+
+double largest_magnitude(std::span<const double> v) {
+  double m = 0;
+  for (double x : v) m = std::max(m, std::fabs(x));
+  return m;
+}
+
+// The time at which the normalised cumulative curve h (at the samples) first reaches p.
+double crossing(const std::vector<double>& h, double p, double dt) {
+  for (std::size_t i = 1; i < h.size(); ++i) {
+    if (h[i] >= p) {
+      const double rise = h[i] - h[i - 1];
+      const double fraction = rise > 0 ? (p - h[i - 1]) / rise : 0;
+      return (static_cast<double>(i - 1) + fraction) * dt;
+    }
+  }
+  return static_cast<double>(h.size() - 1) * dt;
+}
+
+}  // namespace
+
+ground_histories integrate(std::span<const double> a, double dt, bool detrend) {
+  ground_histories g;
+  const std::size_t n = a.size();
+  g.velocity.assign(n, 0.0);
+  g.displacement.assign(n, 0.0);
+  for (std::size_t i = 1; i < n; ++i) {
+    g.velocity[i] = g.velocity[i - 1] + (a[i - 1] + a[i]) * (dt / 2);
+    g.displacement[i] = g.displacement[i - 1] + (g.velocity[i - 1] + g.velocity[i]) * (dt / 2);
+  }
+  if (detrend && n >= 2) {
+    // Least squares d = c + s t over the samples, t = i dt.
+    double st = 0, sd = 0, stt = 0, std_ = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double t = static_cast<double>(i) * dt;
+      st += t;
+      sd += g.displacement[i];
+      stt += t * t;
+      std_ += t * g.displacement[i];
+    }
+    const double count = static_cast<double>(n);
+    const double slope = (count * std_ - st * sd) / (count * stt - st * st);
+    const double intercept = (sd - slope * st) / count;
+    for (std::size_t i = 0; i < n; ++i) {
+      g.displacement[i] -= intercept + slope * static_cast<double>(i) * dt;
+      g.velocity[i] -= slope;
+    }
+  }
+  return g;
+}
+
+intensity_measures intensity(std::span<const double> a, double dt, const ground_histories& g) {
+  intensity_measures m;
+  m.pga = largest_magnitude(a) / standard_gravity;
+  m.pgv = largest_magnitude(g.velocity);
+  m.pgd = largest_magnitude(g.displacement);
+
+  std::vector<double> husid(a.size(), 0.0);
+  double squares = 0, magnitudes = 0;
+  for (std::size_t i = 1; i < a.size(); ++i) {
+    const double a0 = a[i - 1], a1 = a[i];
+    squares += dt * (a0 * a0 + a0 * a1 + a1 * a1) / 3;
+    const double sum = std::fabs(a0) + std::fabs(a1);
+    // |a| of a linear segment: a trapezoid, or two triangles where it crosses zero.
+    magnitudes += (a0 >= 0) == (a1 >= 0) ? dt * sum / 2
+                  : sum > 0              ? dt * (a0 * a0 + a1 * a1) / (2 * sum)
+                                         : 0;
+    husid[i] = squares;
+  }
+  // cm2/s3 to m2/s3, and g in m/s2.
+  m.arias = std::numbers::pi / (2 * (standard_gravity / 100)) * squares / 10000;
+  m.cav = magnitudes / standard_gravity;
+  if (squares > 0) {
+    for (double& h : husid) h /= squares;
+    const double t5 = crossing(husid, 0.05, dt);
+    m.d5_75 = crossing(husid, 0.75, dt) - t5;
+    m.d5_95 = crossing(husid, 0.95, dt) - t5;
+  }
+  return m;
+}
+
+const std::vector<double>& spectrum_intensity_periods() {
+  static const std::vector<double> periods = [] {
+    std::vector<double> p;
+    for (int i = 0; i <= 96; ++i) p.push_back((100 + 25 * i) / 1000.0);
+    return p;
+  }();
+  return periods;
+}
+
+double spectrum_intensity(std::span<const double> psv) {
+  const std::vector<double>& t = spectrum_intensity_periods();
+  double sum = 0;
+  for (std::size_t i = 1; i < t.size(); ++i) sum += (psv[i - 1] + psv[i]) / 2 * (t[i] - t[i - 1]);
+  return sum;
+}
+
+}  // namespace spectra

@@ -1,0 +1,596 @@
+#include "spectra/run.h"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "spectra/intensity.h"
+#include "spectra/rotd.h"
+#include "spectra/spectrum.h"
+
+namespace spectra {
+namespace {
+
+// Periods per task: three vectors of the widest kind.
+constexpr std::size_t periods_per_task = 24;
+
+// One record file as the job holds it.
+struct loaded_file {
+  std::string path;
+  bool ok = false;
+  ground_motion record;
+};
+
+// What gets a spectrum: one component, or a horizontal pair (with its rotated spectra).
+struct unit {
+  std::size_t file = 0, component = 0;
+  std::size_t second_file = 0, second_component = 0;
+  bool pair = false;
+  std::string name;  // the record field of its rotated rows
+  std::vector<double> first_acceleration, second_acceleration;  // a pair, cut to one length
+  double dt = 0;
+};
+
+// The spectra one damping needs: the periods of the table, and of the spectrum intensity.
+struct request {
+  double damping = 0;
+  std::vector<double> periods;     // sorted, each once
+  std::vector<std::size_t> table;  // the table's periods, in their order, as indices here
+  bool intensity = false;          // holds the spectrum-intensity periods
+};
+
+struct unit_result {
+  std::vector<spectral_ordinate> first, second;
+  std::vector<rotated_peaks> rotated;
+};
+
+struct job {
+  std::vector<std::size_t> files;  // indices into the file list
+  bool pair = false;               // a pair: a table record's first two components, the
+                                   // horizontals of a PEER record's files, or --pair
+  bool given_pair = false;         // --pair: the first component of each file
+};
+
+struct job_state {
+  std::vector<loaded_file> files;
+  std::vector<unit> units;
+  std::vector<std::vector<unit_result>> results;  // [unit][request]
+  std::string table, intensity;
+  std::vector<std::string> messages;  // for standard error, in order
+  bool failed = false;
+  std::size_t tasks_left = 0;
+  bool done = false;
+};
+
+void append_number(std::string& out, double value) {
+  char text[32];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+class program {
+ public:
+  program(const options& o, environment& env, output& table, output* intensity)
+      : o_(o), env_(env), table_(table), intensity_(intensity) {}
+
+  int run() {
+    collect_files();
+    plan_requests();
+    plan_jobs();
+    write_headers();
+    states_.resize(jobs_.size());
+    start_ = std::chrono::steady_clock::now();
+    const unsigned threads = std::max(1u, o_.jobs);
+    std::vector<std::thread> workers;
+    for (unsigned t = 1; t < threads; ++t) workers.emplace_back([this] { work(); });
+    work();
+    for (std::thread& w : workers) w.join();
+    if (!table_.finish()) fail_output(table_);
+    if (intensity_ && !intensity_->finish()) fail_output(*intensity_);
+    return failed_ ? 1 : 0;
+  }
+
+ private:
+  // The file list: the records as given, lists read, and the files of --pair.
+  void collect_files() {
+    for (const std::string& r : o_.records) {
+      if (r.size() > 1 && r[0] == '@') {
+        std::string text, why;
+        if (!env_.read_file(r.substr(1), text, why)) {
+          error(r.substr(1) + ": " + why);
+          continue;
+        }
+        for (std::string& p : read_path_list(text)) files_.push_back(std::move(p));
+      } else {
+        files_.push_back(r);
+      }
+    }
+    for (const auto& [a, b] : o_.pairs) {
+      for (const std::string* p : {&a, &b}) {
+        if (std::find(files_.begin(), files_.end(), *p) == files_.end()) files_.push_back(*p);
+      }
+    }
+  }
+
+  void plan_requests() {
+    const std::vector<double>& si = spectrum_intensity_periods();
+    std::vector<double> dampings = o_.dampings;
+    const bool extra = o_.intensity_measures &&
+                       std::find(dampings.begin(), dampings.end(), 0.05) == dampings.end();
+    if (extra) dampings.push_back(0.05);
+    for (std::size_t k = 0; k < dampings.size(); ++k) {
+      request r;
+      r.damping = dampings[k];
+      const bool table = k < o_.dampings.size();
+      if (table) r.periods = o_.periods;
+      r.intensity = o_.intensity_measures && dampings[k] == 0.05;
+      if (r.intensity) r.periods.insert(r.periods.end(), si.begin(), si.end());
+      std::sort(r.periods.begin(), r.periods.end());
+      r.periods.erase(std::unique(r.periods.begin(), r.periods.end()), r.periods.end());
+      if (table) {
+        for (double t : o_.periods) {
+          r.table.push_back(static_cast<std::size_t>(
+              std::lower_bound(r.periods.begin(), r.periods.end(), t) - r.periods.begin()));
+        }
+      }
+      requests_.push_back(std::move(r));
+    }
+  }
+
+  // A job is a file, or the files that make a pair: given with --pair, or (with --rotd) the
+  // AT2 files of one record of the PEER database, named RSN<number>_...
+  void plan_jobs() {
+    std::vector<bool> taken(files_.size(), false);
+    std::map<std::size_t, job> by_first;
+    const auto index_of = [&](const std::string& path) {
+      return static_cast<std::size_t>(std::find(files_.begin(), files_.end(), path) -
+                                      files_.begin());
+    };
+    for (const auto& [a, b] : o_.pairs) {
+      const std::size_t i = index_of(a), j = index_of(b);
+      if (taken[i] || taken[j] || i == j) continue;
+      taken[i] = taken[j] = true;
+      by_first[std::min(i, j)] = {{i, j}, true, true};
+    }
+    if (o_.rotd) {
+      std::map<std::string, std::vector<std::size_t>> groups;
+      for (std::size_t i = 0; i < files_.size(); ++i) {
+        const std::string rsn = record_sequence_number(files_[i]);
+        if (!taken[i] && !rsn.empty()) groups[rsn].push_back(i);
+      }
+      for (auto& [rsn, members] : groups) {
+        if (members.size() < 2) continue;
+        for (std::size_t i : members) taken[i] = true;
+        by_first[members.front()] = {members, true, false};
+      }
+    }
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (!taken[i]) by_first[i] = {{i}, o_.rotd, false};
+    }
+    for (auto& [first, j] : by_first) jobs_.push_back(std::move(j));
+  }
+
+  void write_headers() {
+    std::string header = "record,component,damping,period_s,sd_cm,sv_cm_s,sa_g,psv_cm_s,psa_g";
+    if (o_.energy) header += ",ve_rel_cm_s,ve_abs_cm_s";
+    if (o_.rotd || !o_.pairs.empty()) header += ",rotd00_angle_deg,rotd100_angle_deg";
+    table_.write(header + "\n");
+    if (intensity_) {
+      intensity_->write(
+          "record,component,pga_g,pgv_cm_s,pgd_cm,arias_m_s,d5_75_s,d5_95_s,cav_g_s,si_cm\n");
+    }
+  }
+
+  void error(const std::string& what) {
+    std::lock_guard lock(report_mutex_);
+    env_.report("sdofspec: " + what);
+    failed_ = true;
+  }
+
+  void fail_output(const output& out) {
+    env_.report("sdofspec: " + out.error());
+    failed_ = true;
+  }
+
+  // The worker loop: tasks of jobs already read first, then the next job, within a bound on
+  // the jobs held at once; finished jobs are written in order.
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (!queue_.empty()) {
+        const auto [state, task] = queue_.front();
+        queue_.pop_front();
+        lock.unlock();
+        execute(*state, task);
+        lock.lock();
+        if (--state->tasks_left == 0) finish_job(*state, lock);
+        continue;
+      }
+      const std::size_t limit = std::max<std::size_t>(2, 2 * o_.jobs);
+      if (next_job_ < jobs_.size() && next_job_ - written_ < limit) {
+        const std::size_t j = next_job_++;
+        lock.unlock();
+        auto state = std::make_unique<job_state>();
+        std::vector<std::size_t> tasks = load(jobs_[j], *state);
+        job_state* s = state.get();
+        lock.lock();
+        states_[j] = std::move(state);
+        s->tasks_left = tasks.size();
+        for (std::size_t t : tasks) queue_.emplace_back(s, t);
+        if (tasks.empty()) finish_job(*s, lock);
+        wake_.notify_all();
+        continue;
+      }
+      if (written_ == jobs_.size()) {
+        wake_.notify_all();
+        return;
+      }
+      wake_.wait(lock);
+    }
+  }
+
+  // Assembles a job's text, then writes every finished job that is next in order.
+  void finish_job(job_state& state, std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    assemble(state);
+    lock.lock();
+    state.done = true;
+    while (written_ < jobs_.size() && states_[written_] && states_[written_]->done) {
+      job_state& s = *states_[written_];
+      for (const std::string& m : s.messages) env_.report(m);
+      if (s.failed) failed_ = true;
+      table_.write(s.table);
+      if (intensity_) intensity_->write(s.intensity);
+      records_done_ += jobs_[written_].files.size();
+      states_[written_].reset();
+      ++written_;
+      if (files_.size() > 1) {
+        env_.progress(
+            records_done_, files_.size(),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
+      }
+    }
+    wake_.notify_all();
+  }
+
+  // Reads the job's files and lists its tasks: (unit, request, chunk of periods), numbered.
+  std::vector<std::size_t> load(const job& j, job_state& s) {
+    for (std::size_t i : j.files) {
+      loaded_file f;
+      f.path = files_[i];
+      std::string text, why;
+      if (!env_.read_file(f.path, text, why)) {
+        s.messages.push_back("sdofspec: " + f.path + ": " + why);
+        s.failed = true;
+      } else {
+        read_result r = read_record(text, o_.units);
+        if (!r.ok()) {
+          s.messages.push_back("sdofspec: " + f.path + ":" + std::to_string(r.error.line) + ": " +
+                               r.error.message);
+          s.failed = true;
+        } else {
+          f.ok = true;
+          f.record = std::move(r.record);
+        }
+      }
+      s.files.push_back(std::move(f));
+    }
+    plan_units(j, s);
+    s.results.assign(s.units.size(), std::vector<unit_result>(requests_.size()));
+    std::vector<std::size_t> tasks;
+    std::size_t number = 0;
+    for (std::size_t u = 0; u < s.units.size(); ++u) {
+      for (std::size_t r = 0; r < requests_.size(); ++r) {
+        unit_result& out = s.results[u][r];
+        const std::size_t n = requests_[r].periods.size();
+        out.first.resize(n);
+        if (s.units[u].pair) {
+          out.second.resize(n);
+          out.rotated.resize(n);
+        }
+        for (std::size_t from = 0; from < n; from += periods_per_task) tasks.push_back(number++);
+      }
+    }
+    return tasks;
+  }
+
+  void plan_units(const job& j, job_state& s) {
+    std::vector<std::pair<std::size_t, std::size_t>> in_pair;  // (file, component)
+    for (std::size_t f = 0; f < s.files.size(); ++f) {
+      if (!s.files[f].ok) continue;
+      const ground_motion& g = s.files[f].record;
+      for (std::size_t c = 0; c < g.components.size(); ++c) {
+        bool paired = false;
+        if (j.pair) {
+          if (j.given_pair) {
+            paired = c == 0;
+          } else if (j.files.size() == 1) {
+            paired = c < 2;  // a record of three components: the first two are horizontal
+          } else {
+            paired = !g.components[c].vertical;
+          }
+        }
+        if (paired) {
+          in_pair.emplace_back(f, c);
+        } else {
+          s.units.push_back({f, c, 0, 0, false, {}, {}, {}, g.dt});
+        }
+      }
+    }
+    if (in_pair.size() == 2) {
+      const auto [f1, c1] = in_pair[0];
+      const auto [f2, c2] = in_pair[1];
+      const ground_motion &g1 = s.files[f1].record, &g2 = s.files[f2].record;
+      const std::string& p1 = s.files[f1].path;
+      const std::string& p2 = s.files[f2].path;
+      const std::string names = f1 == f2 ? p1 : p1 + ", " + p2;
+      if (g1.dt != g2.dt) {
+        s.messages.push_back("sdofspec: " + names + ": different intervals (" + shortest(g1.dt) +
+                             " and " + shortest(g2.dt) + " s): no rotated spectra");
+        s.failed = true;
+      } else {
+        unit pair{f1, c1, f2, c2, true, f1 == f2 ? p1 : p1 + "+" + p2, {}, {}, g1.dt};
+        pair.first_acceleration = g1.components[c1].acceleration;
+        pair.second_acceleration = g2.components[c2].acceleration;
+        const std::size_t n1 = pair.first_acceleration.size();
+        const std::size_t n2 = pair.second_acceleration.size();
+        if (n1 != n2) {
+          s.messages.push_back("sdofspec: warning: " + names + ": " + std::to_string(n1) + " and " +
+                               std::to_string(n2) + " samples: the pair is cut to " +
+                               std::to_string(std::min(n1, n2)));
+          pair.first_acceleration.resize(std::min(n1, n2));
+          pair.second_acceleration.resize(std::min(n1, n2));
+        }
+        s.units.push_back(std::move(pair));
+        in_pair.clear();
+      }
+    }
+    for (const auto& [f, c] : in_pair) {
+      s.units.push_back({f, c, 0, 0, false, {}, {}, {}, s.files[f].record.dt});
+    }
+    // The table goes by file and component: keep the units in that order.
+    std::stable_sort(s.units.begin(), s.units.end(), [](const unit& a, const unit& b) {
+      return std::pair(a.file, a.component) < std::pair(b.file, b.component);
+    });
+  }
+
+  void execute(job_state& s, std::size_t task) {
+    for (std::size_t u = 0; u < s.units.size(); ++u) {
+      for (std::size_t r = 0; r < requests_.size(); ++r) {
+        const std::vector<double>& all = requests_[r].periods;
+        const std::size_t chunks = (all.size() + periods_per_task - 1) / periods_per_task;
+        if (task >= chunks) {
+          task -= chunks;
+          continue;
+        }
+        const std::size_t from = task * periods_per_task;
+        const std::size_t to = std::min(all.size(), from + periods_per_task);
+        const std::span<const double> periods(all.data() + from, to - from);
+        const unit& x = s.units[u];
+        unit_result& out = s.results[u][r];
+        const double h = requests_[r].damping;
+        if (x.pair) {
+          pair_spectrum p = response_spectrum_of_pair(x.first_acceleration, x.second_acceleration,
+                                                      x.dt, periods, h, o_.energy);
+          std::copy(p.first.begin(), p.first.end(), out.first.begin() + from);
+          std::copy(p.second.begin(), p.second.end(), out.second.begin() + from);
+          std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + from);
+        } else {
+          const auto& a = s.files[x.file].record.components[x.component].acceleration;
+          const auto o = response_spectrum(a, x.dt, periods, h, o_.energy);
+          std::copy(o.begin(), o.end(), out.first.begin() + from);
+        }
+        return;
+      }
+    }
+  }
+
+  void table_row(std::string& out, std::string_view record, std::string_view component,
+                 double damping, double period, const spectral_ordinate* o,
+                 const rotated_peaks* rotated, double rotated_value) {
+    out += record;
+    out += ',';
+    out += component;
+    out += ',';
+    append_number(out, damping);
+    out += ',';
+    append_number(out, period);
+    if (o) {
+      for (double v : {o->sd, o->sv, o->sa, o->psv, o->psa}) {
+        out += ',';
+        append_number(out, v);
+      }
+      if (o_.energy) {
+        for (double v : {o->relative_energy_velocity, o->absolute_energy_velocity}) {
+          out += ',';
+          append_number(out, v);
+        }
+      }
+      if (o_.rotd || !o_.pairs.empty()) out += ",,";
+    } else {
+      const double w = circular_frequency(period);
+      out += ',';
+      append_number(out, rotated_value);
+      out += ",,,";
+      append_number(out, w * rotated_value);
+      out += ',';
+      append_number(out, w * w * rotated_value / standard_gravity);
+      if (o_.energy) out += ",,";
+      out += ',';
+      append_number(out, rotated->angle00);
+      out += ',';
+      append_number(out, rotated->angle100);
+    }
+    out += '\n';
+  }
+
+  void intensity_row(std::string& out, std::string_view record, std::string_view component,
+                     const intensity_measures* m, double pga, double pgv, double pgd, double si) {
+    out += record;
+    out += ',';
+    out += component;
+    for (double v : {pga, pgv, pgd}) {
+      out += ',';
+      append_number(out, v);
+    }
+    if (m) {
+      for (double v : {m->arias, m->d5_75, m->d5_95, m->cav}) {
+        out += ',';
+        append_number(out, v);
+      }
+    } else {
+      out += ",,,,";
+    }
+    out += ',';
+    append_number(out, si);
+    out += '\n';
+  }
+
+  // The spectrum intensity from a unit's spectra at 5%: of a component, or of a rotated
+  // percentile.
+  double intensity_of(const job_state& s, std::size_t u, int which, int percentile) const {
+    for (std::size_t r = 0; r < requests_.size(); ++r) {
+      if (!requests_[r].intensity) continue;
+      const request& q = requests_[r];
+      const unit_result& res = s.results[u][r];
+      std::vector<double> psv;
+      for (double t : spectrum_intensity_periods()) {
+        const std::size_t i = static_cast<std::size_t>(
+            std::lower_bound(q.periods.begin(), q.periods.end(), t) - q.periods.begin());
+        if (which == 0) psv.push_back(res.first[i].psv);
+        if (which == 1) psv.push_back(res.second[i].psv);
+        if (which == 2) {
+          const rotated_peaks& p = res.rotated[i];
+          const double d = percentile == 0 ? p.rotd00 : percentile == 50 ? p.rotd50 : p.rotd100;
+          psv.push_back(circular_frequency(t) * d);
+        }
+      }
+      return spectrum_intensity(psv);
+    }
+    return 0;
+  }
+
+  void assemble(job_state& s) {
+    const std::string csv_names[3] = {"RotD00", "RotD50", "RotD100"};
+    for (std::size_t f = 0; f < s.files.size(); ++f) {
+      if (!s.files[f].ok) continue;
+      const std::string record = csv_field(s.files[f].path);
+      const ground_motion& g = s.files[f].record;
+      for (std::size_t c = 0; c < g.components.size(); ++c) {
+        // The unit that holds this component, and which side of it.
+        std::size_t u = 0;
+        int side = -1;
+        for (std::size_t k = 0; k < s.units.size(); ++k) {
+          const unit& x = s.units[k];
+          if (x.file == f && x.component == c) side = 0;
+          if (x.pair && x.second_file == f && x.second_component == c) side = 1;
+          if (side >= 0) {
+            u = k;
+            break;
+          }
+        }
+        if (side < 0) continue;
+        const std::string component = csv_field(g.components[c].name);
+        for (std::size_t r = 0; r < o_.dampings.size(); ++r) {
+          const unit_result& res = s.results[u][r];
+          const auto& ordinates = side == 0 ? res.first : res.second;
+          for (std::size_t p = 0; p < o_.periods.size(); ++p) {
+            table_row(s.table, record, component, requests_[r].damping, o_.periods[p],
+                      &ordinates[requests_[r].table[p]], nullptr, 0);
+          }
+        }
+        if (intensity_) {
+          const auto& a = g.components[c].acceleration;
+          const ground_histories ground = integrate(a, g.dt, o_.detrend);
+          const intensity_measures m = intensity(a, g.dt, ground);
+          intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd,
+                        intensity_of(s, u, side, 0));
+        }
+      }
+    }
+    for (std::size_t u = 0; u < s.units.size(); ++u) {
+      const unit& x = s.units[u];
+      if (!x.pair) continue;
+      const std::string record = csv_field(x.name);
+      for (int k = 0; k < 3; ++k) {
+        for (std::size_t r = 0; r < o_.dampings.size(); ++r) {
+          const unit_result& res = s.results[u][r];
+          for (std::size_t p = 0; p < o_.periods.size(); ++p) {
+            const rotated_peaks& q = res.rotated[requests_[r].table[p]];
+            const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
+            table_row(s.table, record, csv_names[k], requests_[r].damping, o_.periods[p], nullptr,
+                      &q, value);
+          }
+        }
+      }
+      if (intensity_) {
+        const ground_histories g1 = integrate(x.first_acceleration, x.dt, o_.detrend);
+        const ground_histories g2 = integrate(x.second_acceleration, x.dt, o_.detrend);
+        const std::size_t n = x.first_acceleration.size();
+        const rotated_peaks pga =
+            rotated_peaks_of(x.first_acceleration.data(), x.second_acceleration.data(), n);
+        const rotated_peaks pgv = rotated_peaks_of(g1.velocity.data(), g2.velocity.data(), n);
+        const rotated_peaks pgd =
+            rotated_peaks_of(g1.displacement.data(), g2.displacement.data(), n);
+        const int percentiles[3] = {0, 50, 100};
+        for (int k = 0; k < 3; ++k) {
+          const auto pick = [&](const rotated_peaks& p) {
+            return k == 0 ? p.rotd00 : k == 1 ? p.rotd50 : p.rotd100;
+          };
+          intensity_row(s.intensity, record, csv_names[k], nullptr, pick(pga) / standard_gravity,
+                        pick(pgv), pick(pgd), intensity_of(s, u, 2, percentiles[k]));
+        }
+      }
+    }
+    // Free the samples now: the text is all that is left to write.
+    s.units.clear();
+    s.results.clear();
+    s.files.clear();
+  }
+
+  const options& o_;
+  environment& env_;
+  output& table_;
+  output* intensity_;
+  std::vector<std::string> files_;
+  std::vector<request> requests_;
+  std::vector<job> jobs_;
+  std::vector<std::unique_ptr<job_state>> states_;
+  std::mutex mutex_, report_mutex_;
+  std::condition_variable wake_;
+  std::deque<std::pair<job_state*, std::size_t>> queue_;
+  std::size_t next_job_ = 0, written_ = 0, records_done_ = 0;
+  bool failed_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace
+
+std::string shortest(double value) {
+  std::string s;
+  append_number(s, value);
+  return s;
+}
+
+std::string csv_field(std::string_view text) {
+  const bool quote = text.find_first_of(",\"\n\r") != std::string_view::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
+int run(const options& o, environment& env, output& table, output* intensity) {
+  return program(o, env, table, intensity).run();
+}
+
+}  // namespace spectra

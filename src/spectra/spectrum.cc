@@ -1,0 +1,136 @@
+#include "spectra/spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+
+#include "spectra/batch.h"
+#include "spectra/records.h"
+
+namespace spectra {
+namespace {
+
+constexpr std::size_t history_budget = 64 << 20;  // bytes
+
+// The periods that share a number of sub-steps, so that they can share vector lanes.
+std::map<int, std::vector<std::size_t>> by_substeps(std::span<const double> periods, double dt) {
+  std::map<int, std::vector<std::size_t>> groups;
+  for (std::size_t i = 0; i < periods.size(); ++i) groups[substeps(periods[i], dt)].push_back(i);
+  return groups;
+}
+
+spectral_ordinate ordinate(const peak_response& p, double period) {
+  const double w = circular_frequency(period);
+  spectral_ordinate o;
+  o.sd = p.sd;
+  o.sv = p.sv;
+  o.sa = p.sa / standard_gravity;
+  o.psv = w * p.sd;
+  o.psa = w * w * p.sd / standard_gravity;
+  o.relative_energy_velocity = std::sqrt(2 * p.relative_energy);
+  o.absolute_energy_velocity = std::sqrt(2 * p.absolute_energy);
+  return o;
+}
+
+struct group_batch {
+  std::vector<oscillator_coefficients> oscillators;
+  batch b;
+};
+
+group_batch make_batch(std::span<const double> acceleration, double dt,
+                       std::span<const double> periods, const std::vector<std::size_t>& members,
+                       int k, double damping, bool energy) {
+  group_batch g;
+  const double step = dt / k;
+  for (std::size_t i : members) {
+    g.oscillators.push_back(coefficients(damping, circular_frequency(periods[i]), step, energy));
+  }
+  g.b.ddy = acceleration;
+  g.b.substeps = k;
+  g.b.step = step;
+  g.b.energy = energy;
+  g.b.oscillators = g.oscillators;
+  g.b.stride = padded(members.size());
+  return g;
+}
+
+}  // namespace
+
+int substeps(double period, double dt) {
+  if (!(period < 10 * dt)) return 1;
+  return static_cast<int>(10 * dt / period - 0.01) + 1;
+}
+
+double circular_frequency(double period) {
+  return 2 * std::numbers::pi / period;
+}
+
+std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
+                                                 std::span<const double> periods, double damping,
+                                                 bool energy) {
+  std::vector<spectral_ordinate> result(periods.size());
+  for (const auto& [k, members] : by_substeps(periods, dt)) {
+    group_batch g = make_batch(acceleration, dt, periods, members, k, damping, energy);
+    std::vector<peak_response> peaks(members.size());
+    run_batch(g.b, peaks);
+    for (std::size_t j = 0; j < members.size(); ++j) {
+      result[members[j]] = ordinate(peaks[j], periods[members[j]]);
+    }
+  }
+  return result;
+}
+
+pair_spectrum response_spectrum_of_pair(std::span<const double> first,
+                                        std::span<const double> second, double dt,
+                                        std::span<const double> periods, double damping,
+                                        bool energy) {
+  pair_spectrum result;
+  result.first.resize(periods.size());
+  result.second.resize(periods.size());
+  result.rotated.resize(periods.size());
+  const std::size_t length = std::min(first.size(), second.size());
+  if (length < 2) return result;
+  first = first.first(length);
+  second = second.first(length);
+  for (const auto& [k, all_members] : by_substeps(periods, dt)) {
+    // The two histories are the memory: up to three vectors of oscillators at a time, down to
+    // one for the longest records.
+    const std::size_t points_per_lane = (length - 1) * static_cast<std::size_t>(k) + 1;
+    const std::size_t affordable = history_budget / (2 * sizeof(double) * points_per_lane);
+    const std::size_t chunk =
+        std::clamp(affordable / lane_padding * lane_padding, lane_padding, 3 * lane_padding);
+    for (std::size_t from = 0; from < all_members.size(); from += chunk) {
+      const std::vector<std::size_t> members(
+          all_members.begin() + static_cast<std::ptrdiff_t>(from),
+          all_members.begin() +
+              static_cast<std::ptrdiff_t>(std::min(all_members.size(), from + chunk)));
+      group_batch g1 = make_batch(first, dt, periods, members, k, damping, energy);
+      group_batch g2 = make_batch(second, dt, periods, members, k, damping, energy);
+      const std::size_t points = history_length(g1.b);
+      // Kept from call to call: fresh memory costs a page fault per page.
+      thread_local std::vector<double> u1, u2;
+      if (u1.size() < points * g1.b.stride) {
+        u1.resize(points * g1.b.stride);
+        u2.resize(points * g1.b.stride);
+      }
+      g1.b.displacement = u1.data();
+      g2.b.displacement = u2.data();
+      std::vector<peak_response> p1(members.size()), p2(members.size());
+      run_batch(g1.b, p1);
+      run_batch(g2.b, p2);
+      std::vector<rotated_peaks> rotated(members.size());
+      rotated_peaks_of_lanes(u1.data(), u2.data(), points, g1.b.stride, members.size(),
+                             rotated.data());
+      for (std::size_t j = 0; j < members.size(); ++j) {
+        const std::size_t i = members[j];
+        result.first[i] = ordinate(p1[j], periods[i]);
+        result.second[i] = ordinate(p2[j], periods[i]);
+        result.rotated[i] = rotated[j];
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace spectra

@@ -1,0 +1,46 @@
+// Response spectra of ground-motion components, and the rotated spectra of horizontal pairs.
+// Pure: accelerations in, spectral values out.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "spectra/rotd.h"
+
+namespace spectra {
+
+// One period of a spectrum.
+struct spectral_ordinate {
+  double sd = 0;                        // peak relative displacement, cm
+  double sv = 0;                        // peak relative velocity, cm/s
+  double sa = 0;                        // peak absolute acceleration, g
+  double psv = 0;                       // w Sd, cm/s
+  double psa = 0;                       // w^2 Sd, g
+  double relative_energy_velocity = 0;  // sqrt(2 E) of the peak relative input energy, cm/s
+  double absolute_energy_velocity = 0;  // the same of the absolute input energy, cm/s
+};
+
+// Steps per sample interval for a period: a period under ten intervals takes
+// int(10 dt / T - 0.01) + 1 of them, so that each is at most about a tenth of the period.
+int substeps(double period, double dt);
+
+// The circular frequency of a period, 2 pi / T with 2 pi to double precision.
+double circular_frequency(double period);
+
+// The spectrum of one component (acceleration in cm/s2, dt in s) at one damping ratio.
+std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
+                                                 std::span<const double> periods, double damping,
+                                                 bool energy);
+
+// Both components of a horizontal pair, and their rotated spectra (of the displacement; PSv
+// and PSa follow as w and w^2 times it).
+struct pair_spectrum {
+  std::vector<spectral_ordinate> first, second;
+  std::vector<rotated_peaks> rotated;
+};
+pair_spectrum response_spectrum_of_pair(std::span<const double> first,
+                                        std::span<const double> second, double dt,
+                                        std::span<const double> periods, double damping,
+                                        bool energy);
+
+}  // namespace spectra

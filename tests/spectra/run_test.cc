@@ -1,0 +1,166 @@
+// sdofspec's run in memory: what goes to the tables and to standard error, and the status.
+#include "spectra/run.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "spectra/grids.h"
+
+namespace spectra {
+namespace {
+
+class memory_output final : public output {
+ public:
+  bool write(std::string_view text) override {
+    text_ += text;
+    return true;
+  }
+  bool finish() override { return true; }
+  std::string error() const override { return {}; }
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+class memory_environment final : public environment {
+ public:
+  std::map<std::string, std::string> files;
+  std::string reports;
+  bool read_file(const std::string& path, std::string& content, std::string& why) override {
+    const auto it = files.find(path);
+    if (it == files.end()) {
+      why = "No such file or directory";
+      return false;
+    }
+    content = it->second;
+    return true;
+  }
+  void report(std::string_view line) override { (reports += line) += '\n'; }
+  void progress(std::size_t, std::size_t, double) override {}
+};
+
+std::string data(const std::string& name) {
+  std::ifstream file(std::string(TEST_DATA_DIR) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+struct result {
+  int status;
+  std::string table, intensity, reports;
+};
+
+result run_in_memory(options o, memory_environment& env) {
+  memory_output table, intensity;
+  const int status = run(o, env, table, o.intensity_measures ? &intensity : nullptr);
+  return {status, table.text(), intensity.text(), env.reports};
+}
+
+options standard(std::vector<std::string> records) {
+  options o;
+  o.records = std::move(records);
+  o.periods = parse_periods("gmm").values;
+  o.dampings = {0.02, 0.05};
+  return o;
+}
+
+std::size_t lines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A batch with a broken and a missing record: both reported with where reading stopped, the
+// others written in the order given, the status 1; the same whatever the threads.
+TEST(Run, BrokenRecordsAreReportedAndSkipped) {
+  memory_environment env;
+  env.files["a.csv"] = data("northridge1994-sylmar-aftershock.csv");
+  env.files["bad.csv"] = "t,NS(gal),EW(gal),UD(gal)\n0,1,2,3\n0.02,1,2;3\n";
+  env.files["RSN6_180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
+  options o = standard({"a.csv", "bad.csv", "gone.csv", "RSN6_180.AT2"});
+  o.jobs = 1;
+  const result one = run_in_memory(o, env);
+  EXPECT_EQ(one.status, 1);
+  EXPECT_EQ(one.reports,
+            "sdofspec: bad.csv:3: invalid number\n"
+            "sdofspec: gone.csv: No such file or directory\n");
+  EXPECT_EQ(lines(one.table), 1 + 4 * 2 * 21);  // three components and one, two dampings
+  EXPECT_EQ(one.table.find("a.csv,NS,0.02,0.01,"), one.table.find('\n') + 1);
+  EXPECT_LT(one.table.find("a.csv,UD,0.05,10,"), one.table.find("RSN6_180.AT2,180,0.02,0.01,"));
+  o.jobs = 4;
+  env.reports.clear();
+  const result four = run_in_memory(o, env);
+  EXPECT_EQ(four.table, one.table);
+  EXPECT_EQ(four.reports, one.reports);
+}
+
+// The files of one PEER record pair up by their RSN; the vertical stays alone. Rotated rows
+// and the intensity measures follow, and a pair of unequal lengths is cut with a warning.
+TEST(Run, PeerRecordsPairUp) {
+  memory_environment env;
+  env.files["RSN6_180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
+  std::string shorter = data("RSN6_IMPVALL.I_I-ELC270.AT2");
+  shorter.replace(shorter.find("5346"), 4, "5345");
+  shorter.erase(shorter.rfind("  ", shorter.size() - 3));  // the last value goes
+  shorter += "\r\n";
+  env.files["RSN6_270.AT2"] = shorter;
+  env.files["RSN6_UP.AT2"] = data("RSN6_IMPVALL.I_I-ELC-UP.AT2");
+  options o = standard({"RSN6_180.AT2", "RSN6_270.AT2", "RSN6_UP.AT2"});
+  o.rotd = o.intensity_measures = true;
+  const result r = run_in_memory(o, env);
+  EXPECT_EQ(r.status, 0) << r.reports;
+  EXPECT_EQ(r.reports,
+            "sdofspec: warning: RSN6_180.AT2, RSN6_270.AT2: 5346 and 5345 samples: the pair is "
+            "cut to 5345\n");
+  EXPECT_EQ(lines(r.table), 1 + (3 + 3) * 2 * 21u);
+  EXPECT_NE(r.table.find("\nRSN6_180.AT2+RSN6_270.AT2,RotD50,0.05,1,"), std::string::npos);
+  EXPECT_EQ(lines(r.intensity), 1 + 3 + 3u);
+  EXPECT_NE(r.intensity.find("\nRSN6_UP.AT2,UP,"), std::string::npos);
+}
+
+TEST(Run, CsvFieldsAndNumbers) {
+  EXPECT_EQ(csv_field("plain.csv"), "plain.csv");
+  EXPECT_EQ(csv_field("a,b.csv"), "\"a,b.csv\"");
+  EXPECT_EQ(csv_field("say \"x\""), "\"say \"\"x\"\"\"");
+  EXPECT_EQ(shortest(0.1), "0.1");
+  EXPECT_EQ(shortest(1e-7), "1e-07");
+  EXPECT_EQ(std::stod(shortest(0.1 + 0.2)), 0.1 + 0.2);
+}
+
+// The command line: usage errors end with status 2, help and version with 0.
+TEST(CommandLine, StatusesAndUsage) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* first_words;  // of standard error, or of standard output when it is 0
+  } rows[] = {
+      {"", 2, "sdofspec: no record given"},
+      {"--periods log:1:0.1:5 x.csv", 2, "sdofspec: --periods: periods must be positive"},
+      {"--damping 5 x.csv", 2, "sdofspec: --damping:"},
+      {"--units furlong x.csv", 2, "sdofspec: --units:"},
+      {"--no-such-option x.csv", 2, "sdofspec: The following argument"},
+      {"--help", 0, "Response spectra"},
+      {"--version", 0, "sdofspec 1."},
+      {"missing.csv", 1, "sdofspec: missing.csv: No such file or directory"},
+  };
+  for (const auto& row : rows) {
+    const std::string command = std::string(SDOFSPEC_EXECUTABLE) + " " + row.arguments +
+                                (row.status == 0 ? " 2>/dev/null" : " 2>&1 >/dev/null");
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), row.status) << row.arguments;
+    EXPECT_EQ(output.rfind(row.first_words, 0), 0u) << row.arguments << ": " << output;
+  }
+}
+
+}  // namespace
+}  // namespace spectra
