@@ -27,7 +27,7 @@ void read_samples(benchmark::State& state) {
   for (auto _ : state) {
     textio::input_stream in(lines);
     double t, a, b, c;
-    while (textio::read_list(in, {{t, a, b, c}}) == textio::read_status::ok) {
+    while (textio::parse_list(in, {{t, a, b, c}}) == textio::read_status::ok) {
       benchmark::DoNotOptimize(t + a + b + c);
     }
   }

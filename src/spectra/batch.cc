@@ -41,10 +41,10 @@ oscillator_coefficients coefficients(double h, double w, double dt, bool with_en
 void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trace& more) {
   const std::size_t n = b.ddy.size();
   const std::size_t count = b.oscillators.size();
-  const int k = b.substeps;
   const double half_step = b.step / 2;
   const energy_nodes_of_step nodes = nodes_of_step(b.step);
   for (std::size_t lane = 0; lane < count; ++lane) {
+    const int k = b.substeps_of.empty() ? b.substeps : b.substeps_of[lane];
     const oscillator_coefficients& c = b.oscillators[lane];
     const double hw2 = c.step.hw + c.step.hw;
     response::oscillator_state s = b.start.empty() ? response::oscillator_state{} : b.start[lane];

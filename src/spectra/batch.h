@@ -54,7 +54,11 @@ struct batch {
   double* displacement = nullptr;
   std::size_t stride = 0;
   // The state at the first sample, one per oscillator; at rest when empty.
-  std::span<const response::oscillator_state> start;
+  std::span<const response::oscillator_state> start = {};
+  // When the oscillators take different numbers of steps per interval (each with coefficients
+  // for its own step): one number per oscillator, largest first. Only without energies and
+  // histories; substeps and step are then unused.
+  std::span<const int> substeps_of = {};
 };
 
 // The number of (sub-)samples a history of the batch holds per oscillator.

@@ -133,6 +133,83 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
   }
 }
 
+// Oscillators that take different numbers of steps per interval, G vectors at a time: in
+// round r of an interval, the lanes with r steps or more take their r-th step and the others
+// keep their state (their peaks then cannot change). Each lane's input at its sub-steps is
+// the scalar interpolation, operation for operation.
+template <std::size_t G>
+void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  using Vec = V<decltype(d)>;
+  int rounds = 1;
+  HWY_ALIGN double k_of[G][hn::MaxLanes(d)];
+  for (std::size_t g = 0; g < G; ++g) {
+    for (std::size_t l = 0; l < N; ++l) {
+      const int k = b.substeps_of[std::min(first + g * N + l, b.oscillators.size() - 1)];
+      k_of[g][l] = k;
+      rounds = std::max(rounds, k);
+    }
+  }
+  // The fractions of the interval at the ends of each round's step, lane by lane.
+  std::vector<double> fraction(static_cast<std::size_t>(rounds + 1) * G * N);
+  const auto fraction_at = [&](int r, std::size_t g) {
+    return fraction.data() + (static_cast<std::size_t>(r) * G + g) * N;
+  };
+  for (int r = 0; r <= rounds; ++r) {
+    for (std::size_t g = 0; g < G; ++g) {
+      for (std::size_t l = 0; l < N; ++l) {
+        fraction_at(r, g)[l] = static_cast<double>(r) / k_of[g][l];
+      }
+    }
+  }
+  const vector_coefficients<decltype(d)> k0(d, c, first);
+  const vector_coefficients<decltype(d)> k1(d, c, first + (G > 1 ? N : 0));
+  const vector_coefficients<decltype(d)> k2(d, c, first + (G > 2 ? 2 * N : 0));
+  const vector_coefficients<decltype(d)>* const coefficients_of[3] = {&k0, &k1, &k2};
+  static_assert(G <= 3);
+  Vec k[G], x[G], dx[G], sd[G], sv[G], sa[G];
+  for (std::size_t g = 0; g < G; ++g) {
+    k[g] = hn::Load(d, k_of[g]);
+    x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
+  }
+  for (std::size_t m = 1; m < b.ddy.size(); ++m) {
+    const double ddyf = b.ddy[m - 1], ddym = b.ddy[m];
+    const Vec from = hn::Set(d, ddyf), to = hn::Set(d, ddym), rise = hn::Set(d, ddym - ddyf);
+    for (int r = 1; r <= rounds; ++r) {
+      const Vec round = hn::Set(d, r);
+      for (std::size_t g = 0; g < G; ++g) {
+        const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
+        const Vec af =
+            r == 1 ? from : hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r - 1, g))));
+        const Vec am = hn::IfThenElse(hn::Eq(k[g], round), to,
+                                      hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r, g)))));
+        Vec xm = x[g], dxm = dx[g];
+        advance(kg, xm, dxm, af, am);
+        const auto steps = hn::Ge(k[g], round);  // the lanes with r steps or more
+        x[g] = hn::IfThenElse(steps, xm, x[g]);
+        dx[g] = hn::IfThenElse(steps, dxm, dx[g]);
+        const Vec acceleration = hn::Add(hn::Mul(kg.k[hw2], dx[g]), hn::Mul(kg.k[w2], x[g]));
+        sd[g] = hn::Max(sd[g], hn::Abs(x[g]));
+        sv[g] = hn::Max(sv[g], hn::Abs(dx[g]));
+        sa[g] = hn::Max(sa[g], hn::Abs(acceleration));
+      }
+    }
+  }
+  HWY_ALIGN double out[3][hn::MaxLanes(d)];
+  for (std::size_t g = 0; g < G; ++g) {
+    hn::Store(sd[g], d, out[0]);
+    hn::Store(sv[g], d, out[1]);
+    hn::Store(sa[g], d, out[2]);
+    for (std::size_t l = 0; l < N && first + g * N + l < b.oscillators.size(); ++l) {
+      peak_response& p = peaks[first + g * N + l];
+      p.sd = out[0][l];
+      p.sv = out[1][l];
+      p.sa = out[2][l];
+    }
+  }
+}
+
 template <std::size_t G>
 void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
   if (b.displacement) {
@@ -232,6 +309,15 @@ void RunBatch(const batch& b, peak_response* peaks) {
     for (int q = 0; q < energy_nodes; ++q) node_lanes.push_back(lay_out(b.oscillators, q));
     for (; first < count; first += N) run_with_energy(b, c, node_lanes, first, peaks);
     return;
+  }
+  if (!b.substeps_of.empty()) {
+    // Largest first: the vectors with more than one step per interval, then the rest.
+    std::size_t mixed = 0;  // vectors with a lane of more than one step
+    while ((first + mixed * N) < count && b.substeps_of[first + mixed * N] > 1) ++mixed;
+    for (; mixed >= 3; mixed -= 3, first += 3 * N) run_mixed<3>(b, c, first, peaks);
+    if (mixed == 2) run_mixed<2>(b, c, first, peaks);
+    if (mixed == 1) run_mixed<1>(b, c, first, peaks);
+    first += mixed * N;
   }
   constexpr std::size_t group = 3;
   for (; first + group * N <= count; first += group * N) run_group<group>(b, c, first, peaks);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -17,8 +18,8 @@
 namespace spectra {
 namespace {
 
-// Periods per task: three vectors of the widest kind.
-constexpr std::size_t periods_per_task = 24;
+// Periods per task: six vectors of the widest kind.
+constexpr std::size_t periods_per_task = 48;
 
 // One record file as the job holds it.
 struct loaded_file {
@@ -37,12 +38,13 @@ struct unit {
   double dt = 0;
 };
 
-// The spectra one damping needs: the periods of the table, and of the spectrum intensity.
+// Spectra to compute at one damping: the periods of the table (with rotated spectra for pairs
+// when asked), or the spectrum-intensity periods the table does not have (5%, no rotation).
 struct request {
   double damping = 0;
   std::vector<double> periods;     // sorted, each once
   std::vector<std::size_t> table;  // the table's periods, in their order, as indices here
-  bool intensity = false;          // holds the spectrum-intensity periods
+  bool rotated = false;
 };
 
 struct unit_result {
@@ -118,27 +120,30 @@ class program {
   }
 
   void plan_requests() {
-    const std::vector<double>& si = spectrum_intensity_periods();
-    std::vector<double> dampings = o_.dampings;
-    const bool extra = o_.intensity_measures &&
-                       std::find(dampings.begin(), dampings.end(), 0.05) == dampings.end();
-    if (extra) dampings.push_back(0.05);
-    for (std::size_t k = 0; k < dampings.size(); ++k) {
+    for (double h : o_.dampings) {
       request r;
-      r.damping = dampings[k];
-      const bool table = k < o_.dampings.size();
-      if (table) r.periods = o_.periods;
-      r.intensity = o_.intensity_measures && dampings[k] == 0.05;
-      if (r.intensity) r.periods.insert(r.periods.end(), si.begin(), si.end());
+      r.damping = h;
+      r.periods = o_.periods;
       std::sort(r.periods.begin(), r.periods.end());
       r.periods.erase(std::unique(r.periods.begin(), r.periods.end()), r.periods.end());
-      if (table) {
-        for (double t : o_.periods) {
-          r.table.push_back(static_cast<std::size_t>(
-              std::lower_bound(r.periods.begin(), r.periods.end(), t) - r.periods.begin()));
-        }
+      for (double t : o_.periods) {
+        r.table.push_back(static_cast<std::size_t>(
+            std::lower_bound(r.periods.begin(), r.periods.end(), t) - r.periods.begin()));
       }
+      r.rotated = true;
       requests_.push_back(std::move(r));
+    }
+    if (o_.intensity_measures) {
+      const auto five = std::find(o_.dampings.begin(), o_.dampings.end(), 0.05);
+      request r;
+      r.damping = 0.05;
+      for (double t : spectrum_intensity_periods()) {
+        const bool in_table =
+            five != o_.dampings.end() &&
+            std::find(o_.periods.begin(), o_.periods.end(), t) != o_.periods.end();
+        if (!in_table) r.periods.push_back(t);
+      }
+      if (!r.periods.empty()) requests_.push_back(std::move(r));
     }
   }
 
@@ -291,7 +296,7 @@ class program {
         out.first.resize(n);
         if (s.units[u].pair) {
           out.second.resize(n);
-          out.rotated.resize(n);
+          if (requests_[r].rotated) out.rotated.resize(n);
         }
         for (std::size_t from = 0; from < n; from += periods_per_task) tasks.push_back(number++);
       }
@@ -374,7 +379,12 @@ class program {
         const unit& x = s.units[u];
         unit_result& out = s.results[u][r];
         const double h = requests_[r].damping;
-        if (x.pair) {
+        if (x.pair && !requests_[r].rotated) {
+          const auto o1 = response_spectrum(x.first_acceleration, x.dt, periods, h, o_.energy);
+          const auto o2 = response_spectrum(x.second_acceleration, x.dt, periods, h, o_.energy);
+          std::copy(o1.begin(), o1.end(), out.first.begin() + from);
+          std::copy(o2.begin(), o2.end(), out.second.begin() + from);
+        } else if (x.pair) {
           pair_spectrum p = response_spectrum_of_pair(x.first_acceleration, x.second_acceleration,
                                                       x.dt, periods, h, o_.energy);
           std::copy(p.first.begin(), p.first.end(), out.first.begin() + from);
@@ -447,32 +457,36 @@ class program {
       out += ",,,,";
     }
     out += ',';
-    append_number(out, si);
+    if (!std::isnan(si)) append_number(out, si);  // none for rotated rows: see intensity_of
     out += '\n';
   }
 
-  // The spectrum intensity from a unit's spectra at 5%: of a component, or of a rotated
-  // percentile.
-  double intensity_of(const job_state& s, std::size_t u, int which, int percentile) const {
-    for (std::size_t r = 0; r < requests_.size(); ++r) {
-      if (!requests_[r].intensity) continue;
-      const request& q = requests_[r];
-      const unit_result& res = s.results[u][r];
-      std::vector<double> psv;
-      for (double t : spectrum_intensity_periods()) {
-        const std::size_t i = static_cast<std::size_t>(
-            std::lower_bound(q.periods.begin(), q.periods.end(), t) - q.periods.begin());
-        if (which == 0) psv.push_back(res.first[i].psv);
-        if (which == 1) psv.push_back(res.second[i].psv);
-        if (which == 2) {
+  // The spectrum intensity from a unit's spectra at 5%: of a component (side 0 or 1), or of
+  // a rotated percentile (side 2; rotated spectra exist at the table's periods only).
+  double intensity_of(const job_state& s, std::size_t u, int side, int percentile) const {
+    std::vector<double> psv;
+    for (double t : spectrum_intensity_periods()) {
+      bool found = false;
+      for (std::size_t r = 0; r < requests_.size() && !found; ++r) {
+        const request& q = requests_[r];
+        if (q.damping != 0.05) continue;
+        const auto at = std::lower_bound(q.periods.begin(), q.periods.end(), t);
+        if (at == q.periods.end() || *at != t) continue;
+        const std::size_t i = static_cast<std::size_t>(at - q.periods.begin());
+        const unit_result& res = s.results[u][r];
+        if (side == 2) {
+          if (res.rotated.empty()) return NAN;
           const rotated_peaks& p = res.rotated[i];
           const double d = percentile == 0 ? p.rotd00 : percentile == 50 ? p.rotd50 : p.rotd100;
           psv.push_back(circular_frequency(t) * d);
+        } else {
+          psv.push_back((side == 0 ? res.first : res.second)[i].psv);
         }
+        found = true;
       }
-      return spectrum_intensity(psv);
+      if (!found) return NAN;
     }
-    return 0;
+    return spectrum_intensity(psv);
   }
 
   void assemble(job_state& s) {

@@ -70,6 +70,30 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
                                                  std::span<const double> periods, double damping,
                                                  bool energy) {
   std::vector<spectral_ordinate> result(periods.size());
+  if (!energy) {
+    // One batch: the periods that take sub-steps share vectors, most sub-steps first.
+    std::vector<std::size_t> order(periods.size());
+    std::vector<int> k(periods.size());
+    for (std::size_t i = 0; i < periods.size(); ++i) {
+      order[i] = i;
+      k[i] = substeps(periods[i], dt);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
+    std::vector<oscillator_coefficients> oscillators;
+    std::vector<int> steps;
+    for (std::size_t i : order) {
+      oscillators.push_back(
+          coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
+      steps.push_back(k[i]);
+    }
+    batch b{acceleration, 1, dt, oscillators, false, nullptr, padded(order.size()), {}, steps};
+    std::vector<peak_response> peaks(order.size());
+    run_batch(b, peaks);
+    for (std::size_t j = 0; j < order.size(); ++j)
+      result[order[j]] = ordinate(peaks[j], periods[order[j]]);
+    return result;
+  }
   for (const auto& [k, members] : by_substeps(periods, dt)) {
     group_batch g = make_batch(acceleration, dt, periods, members, k, damping, energy);
     std::vector<peak_response> peaks(members.size());
