@@ -1,11 +1,15 @@
 #include "targets.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
+#include "spectra/grids.h"
+#include "spectra/records.h"
 #include "support/reference_fields.h"
 #include "textio/fields.h"
 #include "textio/list_input.h"
@@ -142,6 +146,57 @@ std::string check_fields(const std::uint8_t* data, std::size_t size) {
   compare("E15.7", textio::format_exponential<15, 7>(out, v), reference::exponential(v, 15, 7));
   compare("list", textio::format_list_double(out, v), reference::list_double(v));
   return problem;
+}
+
+std::string check_records(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::size_t lines =
+      1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  for (const auto unit : {std::optional<spectra::acceleration_unit>(),
+                          std::optional(spectra::acceleration_unit::g)}) {
+    const spectra::read_result r = spectra::read_record(text, unit);
+    if (!r.ok()) {
+      if (r.error.line < 1 || r.error.line > lines) return "a failure outside the text's lines";
+      continue;
+    }
+    const spectra::ground_motion& g = r.record;
+    if (!(g.dt > 0) || !std::isfinite(g.dt)) return "an interval that is not positive";
+    if (g.components.empty() || (g.at2 && g.components.size() != 1)) return "components";
+    for (const spectra::component& c : g.components) {
+      if (c.acceleration.size() < 2) return "fewer than two samples";
+      if (c.name.empty()) return "a component without a name";
+      for (double v : c.acceleration) {
+        if (!std::isfinite(v)) return "a value that is not finite";
+      }
+    }
+  }
+  return {};
+}
+
+std::string check_options(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const spectra::parsed_values periods = spectra::parse_periods(text);
+  if (periods.error.empty()) {
+    if (periods.values.empty()) return "no periods and no error";
+    for (double t : periods.values) {
+      if (!(t > 0) || !std::isfinite(t)) return "a period that is not positive";
+    }
+  }
+  const spectra::parsed_values dampings = spectra::parse_dampings(text);
+  if (dampings.error.empty()) {
+    if (dampings.values.empty()) return "no damping and no error";
+    for (double h : dampings.values) {
+      if (!(h >= 0 && h < 1)) return "a damping ratio outside [0, 1)";
+    }
+  }
+  (void)spectra::parse_unit(text);
+  for (const std::string& path : spectra::read_path_list(text)) {
+    if (path.empty() || path.find('\n') != std::string::npos || path.front() == ' ' ||
+        path.back() == ' ') {
+      return "a path with a line end or edge blanks";
+    }
+  }
+  return {};
 }
 
 }  // namespace fuzz

@@ -19,4 +19,13 @@ std::string check_list_input(const std::uint8_t* data, std::size_t size);
 // reference built on snprintf.
 std::string check_fields(const std::uint8_t* data, std::size_t size);
 
+// sdofspec's record reader (both layouts, told apart by content) on arbitrary bytes: a record
+// read has two samples or more, a positive interval and finite values; a failure names a line
+// of the text.
+std::string check_records(const std::uint8_t* data, std::size_t size);
+
+// sdofspec's option values and path lists on arbitrary text: periods positive and finite,
+// damping ratios in [0, 1), paths without line ends or edge blanks, or an error that says so.
+std::string check_options(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

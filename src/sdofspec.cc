@@ -4,6 +4,7 @@
 #include <iostream>
 #include <thread>
 
+#include "report/report.h"
 #include "spectra/grids.h"
 #include "spectra/run.h"
 #include "spectra/system.h"
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
       "sdofspec"};
   app.set_version_flag("--version", "sdofspec " SDOF_VERSION);
   spectra::options o;
-  std::string output, periods = "nga-west2", damping = "0.05", units, ims;
+  std::string output, periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output)")
       ->option_text("FILE");
@@ -50,6 +51,12 @@ int main(int argc, char** argv) {
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
+  app.add_option("--plot", plot_folder,
+                 "Write each record's spectrum and tripartite plot (SVG) into DIR")
+      ->option_text("DIR");
+  app.add_option("--report", page,
+                 "Write one self-contained HTML page: intensity measures and plots")
+      ->option_text("FILE.html");
   app.add_option("records", o.records, "Record files")->option_text("RECORD...");
   o.jobs = std::max(1u, std::thread::hardware_concurrency());
 
@@ -78,10 +85,32 @@ int main(int argc, char** argv) {
     if (!o.units) return usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
-  o.intensity_measures = !ims.empty();
+  o.intensity_measures = !ims.empty() || !page.empty();
+  if (!plot_folder.empty() && !spectra::make_folder(plot_folder)) {
+    std::cerr << "sdofspec: " << plot_folder << ": cannot make the folder\n";
+    return 1;
+  }
 
   const auto env = spectra::real_environment(spectra::standard_error_is_terminal());
   const auto table = spectra::file_output(output);
-  const auto intensity = o.intensity_measures ? spectra::file_output(ims) : nullptr;
-  return spectra::run(o, *env, *table, intensity.get());
+  const auto intensity = ims.empty() ? nullptr : spectra::file_output(ims);
+  report::pictures pictures(
+      plot_folder.empty()
+          ? report::pictures::file_writer()
+          : [&](const std::string& name,
+                const std::string&
+                    content) { return spectra::write_whole_file(plot_folder + "/" + name, content); },
+      !page.empty());
+  const bool pictures_wanted = !plot_folder.empty() || !page.empty();
+  int status =
+      spectra::run(o, *env, *table, intensity.get(), pictures_wanted ? &pictures : nullptr);
+  for (const std::string& name : pictures.failures()) {
+    std::cerr << "sdofspec: " << plot_folder << "/" << name << ": cannot be written\n";
+    status = 1;
+  }
+  if (!page.empty() && !spectra::write_whole_file(page, pictures.page("Response spectra"))) {
+    std::cerr << "sdofspec: " << page << ": cannot be written\n";
+    status = 1;
+  }
+  return status;
 }

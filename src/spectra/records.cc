@@ -116,12 +116,16 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
     status = textio::parse_list(in, {{v[0], v[1], v[2], v[3]}});
     if (status == textio::read_status::end_of_file) break;  // an incomplete last line too
     if (status != textio::read_status::ok) return stopped(status);
-    for (double x : v) {
-      if (!std::isfinite(x)) return failure(line_at(text, start), "a value out of range");
+    // In cm/s2 a value can go beyond the doubles even where it was within them in g.
+    for (int k = 0; k < 4; ++k) {
+      if (!std::isfinite(k == 0 ? v[0] : v[k] * scale)) {
+        return failure(line_at(text, start), "a value out of range");
+      }
     }
     times.push_back(v[0]);
-    for (int k = 0; k < 3; ++k)
+    for (int k = 0; k < 3; ++k) {
       result.record.components[k].acceleration.push_back(v[k + 1] * scale);
+    }
   }
   if (times.size() < 2) return failure(last_line(text), "fewer than two samples");
   // As sdofresp: the interval is that of the first two samples.
@@ -222,7 +226,8 @@ read_result read_at2(std::string_view text) {
         ++length;
       }
       double value = 0;
-      if (!parse_number(rest.substr(0, length), value)) {
+      if (!parse_number(rest.substr(0, length), value) ||
+          !std::isfinite(value * standard_gravity)) {
         return failure(line, "not a number: '" +
                                  std::string(rest.substr(0, std::min<std::size_t>(length, 20))) +
                                  "'");

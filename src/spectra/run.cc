@@ -65,6 +65,8 @@ struct job_state {
   std::vector<std::vector<unit_result>> results;  // [unit][request]
   std::string table, intensity;
   std::vector<std::string> messages;  // for standard error, in order
+  record_result result;               // for the sink
+  bool has_result = false;
   bool failed = false;
   std::size_t tasks_left = 0;
   bool done = false;
@@ -77,8 +79,8 @@ void append_number(std::string& out, double value) {
 
 class program {
  public:
-  program(const options& o, environment& env, output& table, output* intensity)
-      : o_(o), env_(env), table_(table), intensity_(intensity) {}
+  program(const options& o, environment& env, output& table, output* intensity, record_sink* sink)
+      : o_(o), env_(env), table_(table), intensity_(intensity), sink_(sink) {}
 
   int run() {
     collect_files();
@@ -251,6 +253,7 @@ class program {
       if (s.failed) failed_ = true;
       table_.write(s.table);
       if (intensity_) intensity_->write(s.intensity);
+      if (sink_ && s.has_result) sink_->record(s.result);
       records_done_ += jobs_[written_].files.size();
       states_[written_].reset();
       ++written_;
@@ -491,6 +494,11 @@ class program {
 
   void assemble(job_state& s) {
     const std::string csv_names[3] = {"RotD00", "RotD50", "RotD100"};
+    for (const loaded_file& f : s.files) {
+      if (!f.ok) continue;
+      s.result.name += (s.result.name.empty() ? "" : "+") + f.path;
+      s.has_result = true;
+    }
     for (std::size_t f = 0; f < s.files.size(); ++f) {
       if (!s.files[f].ok) continue;
       const std::string record = csv_field(s.files[f].path);
@@ -513,17 +521,23 @@ class program {
         for (std::size_t r = 0; r < o_.dampings.size(); ++r) {
           const unit_result& res = s.results[u][r];
           const auto& ordinates = side == 0 ? res.first : res.second;
+          record_result::curve curve{g.components[c].name, requests_[r].damping, o_.periods, {}};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
-            table_row(s.table, record, component, requests_[r].damping, o_.periods[p],
-                      &ordinates[requests_[r].table[p]], nullptr, 0);
+            const spectral_ordinate& o = ordinates[requests_[r].table[p]];
+            table_row(s.table, record, component, requests_[r].damping, o_.periods[p], &o, nullptr,
+                      0);
+            curve.ordinates.push_back(o);
           }
+          if (sink_) s.result.curves.push_back(std::move(curve));
         }
-        if (intensity_) {
+        if (o_.intensity_measures) {
           const auto& a = g.components[c].acceleration;
           const ground_histories ground = integrate(a, g.dt, o_.detrend);
           const intensity_measures m = intensity(a, g.dt, ground);
-          intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd,
-                        intensity_of(s, u, side, 0));
+          const double si = intensity_of(s, u, side, 0);
+          intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd, si);
+          s.result.intensity.push_back(
+              {g.components[c].name, m.pga, m.pgv, m.pgd, m.arias, m.d5_75, m.d5_95, m.cav, si});
         }
       }
     }
@@ -534,15 +548,23 @@ class program {
       for (int k = 0; k < 3; ++k) {
         for (std::size_t r = 0; r < o_.dampings.size(); ++r) {
           const unit_result& res = s.results[u][r];
+          record_result::curve curve{csv_names[k], requests_[r].damping, o_.periods, {}, true};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const rotated_peaks& q = res.rotated[requests_[r].table[p]];
             const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
             table_row(s.table, record, csv_names[k], requests_[r].damping, o_.periods[p], nullptr,
                       &q, value);
+            const double w = circular_frequency(o_.periods[p]);
+            spectral_ordinate o;
+            o.sd = value;
+            o.psv = w * value;
+            o.psa = w * w * value / standard_gravity;
+            curve.ordinates.push_back(o);
           }
+          if (sink_ && k == 1) s.result.curves.push_back(std::move(curve));
         }
       }
-      if (intensity_) {
+      if (o_.intensity_measures) {
         const ground_histories g1 = integrate(x.first_acceleration, x.dt, o_.detrend);
         const ground_histories g2 = integrate(x.second_acceleration, x.dt, o_.detrend);
         const std::size_t n = x.first_acceleration.size();
@@ -556,8 +578,11 @@ class program {
           const auto pick = [&](const rotated_peaks& p) {
             return k == 0 ? p.rotd00 : k == 1 ? p.rotd50 : p.rotd100;
           };
+          const double si = intensity_of(s, u, 2, percentiles[k]);
           intensity_row(s.intensity, record, csv_names[k], nullptr, pick(pga) / standard_gravity,
-                        pick(pgv), pick(pgd), intensity_of(s, u, 2, percentiles[k]));
+                        pick(pgv), pick(pgd), si);
+          s.result.intensity.push_back({csv_names[k], pick(pga) / standard_gravity, pick(pgv),
+                                        pick(pgd), NAN, NAN, NAN, NAN, si});
         }
       }
     }
@@ -571,6 +596,7 @@ class program {
   environment& env_;
   output& table_;
   output* intensity_;
+  record_sink* sink_;
   std::vector<std::string> files_;
   std::vector<request> requests_;
   std::vector<job> jobs_;
@@ -603,8 +629,8 @@ std::string csv_field(std::string_view text) {
   return out + '"';
 }
 
-int run(const options& o, environment& env, output& table, output* intensity) {
-  return program(o, env, table, intensity).run();
+int run(const options& o, environment& env, output& table, output* intensity, record_sink* sink) {
+  return program(o, env, table, intensity, sink).run();
 }
 
 }  // namespace spectra

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "spectra/records.h"
+#include "spectra/spectrum.h"
 
 namespace spectra {
 
@@ -49,9 +50,36 @@ class environment {
   virtual void progress(std::size_t done, std::size_t total, double seconds) = 0;
 };
 
+// What one record (a file, or the files of a pair) came to: for pictures and reports.
+struct record_result {
+  std::string name;  // the record field of the table
+  struct curve {
+    std::string component;  // a component's name, or RotD50
+    double damping = 0;
+    std::vector<double> periods;
+    std::vector<spectral_ordinate> ordinates;  // of RotD50: sd, psv and psa only
+    bool rotated = false;
+  };
+  std::vector<curve> curves;
+  struct measures {
+    std::string component;
+    // NaN where the measure has no value (the rotated rows: PGA, PGV, PGD only).
+    double pga, pgv, pgd, arias, d5_75, d5_95, cav, si;
+  };
+  std::vector<measures> intensity;  // with --ims
+};
+
+class record_sink {
+ public:
+  virtual ~record_sink() = default;
+  // Called once per record, in the order of the table.
+  virtual void record(const record_result& r) = 0;
+};
+
 // Runs; returns the exit status: 0, or 1 when a record could not be read or an output could
 // not be written (the other records are still computed and written).
-int run(const options& o, environment& env, output& table, output* intensity);
+int run(const options& o, environment& env, output& table, output* intensity,
+        record_sink* sink = nullptr);
 
 // The shortest text that reads back as the same double.
 std::string shortest(double value);

@@ -2,6 +2,7 @@
 #include "spectra/system.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -151,6 +152,23 @@ std::unique_ptr<environment> real_environment(bool show_progress) {
 
 std::unique_ptr<output> file_output(const std::string& name) {
   return std::make_unique<file_out>(name);
+}
+
+bool write_whole_file(const std::string& path, const std::string& content) {
+  file_out out(path);
+  return out.write(content) && out.finish();
+}
+
+bool make_folder(const std::string& path) {
+  std::string partial;
+  for (std::size_t at = 0; at != std::string::npos;) {
+    at = path.find('/', at + 1);
+    partial = path.substr(0, at);
+    if (partial.empty()) continue;
+    if (::mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST) return false;
+  }
+  struct stat s;
+  return ::stat(path.c_str(), &s) == 0 && S_ISDIR(s.st_mode);
 }
 
 bool standard_error_is_terminal() {

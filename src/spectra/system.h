@@ -16,6 +16,11 @@ std::unique_ptr<environment> real_environment(bool show_progress);
 // or for standard output when the name is empty.
 std::unique_ptr<output> file_output(const std::string& name);
 
+// Writes a whole file (beside it first, then renamed); false when it cannot.
+bool write_whole_file(const std::string& path, const std::string& content);
+// Makes a folder and its parents where missing; false when it cannot.
+bool make_folder(const std::string& path);
+
 // Whether standard error is a terminal.
 bool standard_error_is_terminal();
 

@@ -49,4 +49,26 @@ TEST(FuzzCorpus, Fields) {
   }
 }
 
+TEST(FuzzCorpus, Records) {
+  const auto files = corpus("records");
+  ASSERT_GE(files.size(), 8u);
+  for (const auto& file : files) {
+    const std::string bytes = content(file);
+    EXPECT_EQ(
+        fuzz::check_records(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+        << file;
+  }
+}
+
+TEST(FuzzCorpus, Options) {
+  const auto files = corpus("options");
+  ASSERT_GE(files.size(), 8u);
+  for (const auto& file : files) {
+    const std::string bytes = content(file);
+    EXPECT_EQ(
+        fuzz::check_options(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+        << file;
+  }
+}
+
 }  // namespace

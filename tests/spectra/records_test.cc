@@ -48,6 +48,8 @@ TEST(At2, Failures) {
       {"garbled", at2_head + four + "1 2\n3 x4\n", 6, "not a number: 'x4'"},
       {"no interval", at2_head + "NPTS= 4, DT= 0 SEC\n1 2 3 4\n", 4, "DT is not positive"},
       {"not finite", at2_head + four + "1 2 3 1e999\n", 5, "not a number: '1e999'"},
+      // found by fuzzing: finite in g, beyond the doubles in cm/s2
+      {"too large in gal", at2_head + four + "1 2 3 1e306\n", 5, "not a number: '1e306'"},
   };
   for (const failure_row& row : rows) {
     const read_result r = read_record(row.text);
@@ -80,6 +82,9 @@ TEST(TableRecord, UnitsAndNames) {
 
   const read_result mixed = read_record("t,a(g),b(gal),c(g)\n" + samples);
   EXPECT_EQ(mixed.error.message, "the components are in different units");
+  const read_result huge = read_record("t,a(g),b(g),c(g)\n0,1,2,3\n0.01,1,2,5.8E306\n");
+  EXPECT_EQ(huge.error.line, 3u);  // found by fuzzing: finite in g, beyond the doubles in gal
+  EXPECT_EQ(huge.error.message, "a value out of range");
   const read_result bad = read_record("t,NS(gal),EW(gal),UD(gal)\n0,1,2,3\n0.01,1,x,3\n");
   EXPECT_EQ(bad.error.line, 3u);
   EXPECT_EQ(bad.error.message, "invalid number");
