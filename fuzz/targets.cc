@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "plot/outputs.h"
 #include "spectra/grids.h"
 #include "spectra/records.h"
 #include "support/reference_fields.h"
@@ -197,6 +198,28 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
     }
   }
   return {};
+}
+
+std::string check_outputs(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const plot::table_result r = plot::read_output(text);
+  if (!r.ok()) {
+    return r.line >= 1 && r.line <= lines ? "" : "a failure outside the text's lines";
+  }
+  const std::size_t expected = r.table.kind == plot::file_kind::ground_velocity ? 4
+                               : r.table.kind == plot::file_kind::energy        ? 5
+                                                                                : 13;
+  if (r.table.columns.size() != expected) return "columns of another kind";
+  std::size_t gaps = 0;
+  for (const auto& c : r.table.columns) {
+    if (c.size() != r.table.columns[0].size()) return "columns of different lengths";
+    for (double v : c) {
+      if (std::isnan(v)) ++gaps;
+      if (std::isinf(v)) return "an infinite value";
+    }
+  }
+  return gaps == r.table.missing ? "" : "gaps not counted";
 }
 
 }  // namespace fuzz

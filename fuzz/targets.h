@@ -28,4 +28,9 @@ std::string check_records(const std::uint8_t* data, std::size_t size);
 // damping ratios in [0, 1), paths without line ends or edge blanks, or an error that says so.
 std::string check_options(const std::uint8_t* data, std::size_t size);
 
+// sdofplot's reader of sdofresp's files on arbitrary bytes: a table read has columns of one
+// length, as many as its kind has, values finite or gaps, and the gaps counted; a failure
+// names a line of the text.
+std::string check_outputs(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

@@ -32,9 +32,13 @@ bool field(std::string_view text, double& value, bool& gap) {
   if (text.size() > 40) return false;
   char number[48];
   std::size_t length = 0;
-  const bool letter = text.find_first_of("Ee") != std::string_view::npos;
+  // The letter goes before the exponent's sign: the first sign after the start, once.
+  bool letter = text.find_first_of("Ee") != std::string_view::npos;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!letter && i > 0 && (text[i] == '+' || text[i] == '-')) number[length++] = 'E';
+    if (!letter && i > 0 && (text[i] == '+' || text[i] == '-')) {
+      number[length++] = 'E';
+      letter = true;
+    }
     number[length++] = text[i];
   }
   const char* end = number + length;

@@ -334,17 +334,18 @@ const char* TargetName() {
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include "spectra/dispatch.h"
+
 namespace spectra {
 
-HWY_EXPORT(RunBatch);
-HWY_EXPORT(TargetName);
-
 void run_batch(const batch& b, std::span<peak_response> peaks) {
-  HWY_DYNAMIC_DISPATCH(RunBatch)(b, peaks.data());
+  static const auto run = SPECTRA_CHOOSE(RunBatch);
+  run(b, peaks.data());
 }
 
 const char* kernel_target() {
-  return HWY_DYNAMIC_DISPATCH(TargetName)();
+  static const auto name = SPECTRA_CHOOSE(TargetName);
+  return name();
 }
 
 }  // namespace spectra

@@ -161,26 +161,27 @@ void FoldCandidates(const angle_table& t, const double* u1, const double* u2, st
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
+#include "spectra/dispatch.h"
+
 namespace spectra {
-HWY_EXPORT(FoldPoint);
-HWY_EXPORT(ScanExtremes);
-HWY_EXPORT(FoldCandidates);
-HWY_EXPORT(LaneCount);
 void fold_point(const angle_table& t, double x, double y, double* peaks) {
-  HWY_DYNAMIC_DISPATCH(FoldPoint)(t, x, y, peaks);
+  static const auto fold = SPECTRA_CHOOSE(FoldPoint);
+  fold(t, x, y, peaks);
 }
 std::size_t lane_count() {
-  return HWY_DYNAMIC_DISPATCH(LaneCount)();
+  static const auto count = SPECTRA_CHOOSE(LaneCount);
+  return count();
 }
 void scan_extremes(const double* u1, const double* u2, std::size_t length, std::size_t stride,
                    std::size_t first, std::size_t* extreme) {
-  HWY_DYNAMIC_DISPATCH(ScanExtremes)(u1, u2, length, stride, first, extreme);
+  static const auto scan = SPECTRA_CHOOSE(ScanExtremes);
+  scan(u1, u2, length, stride, first, extreme);
 }
-void fold_candidates(const angle_table& t, const double* u1, const double* u2, std::size_t length,
-                     std::size_t stride, std::size_t first, const double* threshold, double* peaks,
-                     double* block_low) {
-  HWY_DYNAMIC_DISPATCH(FoldCandidates)
-  (t, u1, u2, length, stride, first, threshold, peaks, block_low);
+void fold_candidates(const angle_table& t, const double* u1, const double* u2,
+                     std::size_t length, std::size_t stride, std::size_t first,
+                     const double* threshold, double* peaks, double* block_low) {
+  static const auto fold = SPECTRA_CHOOSE(FoldCandidates);
+  fold(t, u1, u2, length, stride, first, threshold, peaks, block_low);
 }
 }  // namespace spectra
 #endif

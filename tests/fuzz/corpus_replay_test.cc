@@ -71,4 +71,15 @@ TEST(FuzzCorpus, Options) {
   }
 }
 
+TEST(FuzzCorpus, Outputs) {
+  const auto files = corpus("outputs");
+  ASSERT_GE(files.size(), 6u);
+  for (const auto& file : files) {
+    const std::string bytes = content(file);
+    EXPECT_EQ(
+        fuzz::check_outputs(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
+        << file;
+  }
+}
+
 }  // namespace

@@ -235,6 +235,10 @@ TEST(Dialogue, CapacityIsAcceptedExactly) {
   EXPECT_EQ(lines(folder.read("Ground-Vel.csv")).size(), 131101u);
   EXPECT_EQ(folder.read("wave.csv").size(), 78u + 131100u * 202u);
   EXPECT_EQ(lines(folder.read("Energy-Density-wave1.csv")).back().substr(0, 9), "1310.9900");
+  // The last sample is stored like the others: its recorded time and its acceleration.
+  const std::string last = lines(folder.read("wave.csv")).back();
+  EXPECT_EQ(last.substr(0, 25), "1310.9900,  0.9998570E+02");  // 100 sin(0.05 * 131099)
+  EXPECT_EQ(lines(folder.read("Ground-Vel.csv")).back().substr(0, 9), "********,");
 }
 
 TEST(Dialogue, RecordOverCapacityIsRefused) {
