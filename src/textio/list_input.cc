@@ -57,7 +57,7 @@ struct significand {
   }
 };
 
-double to_double(const significand& s, long exponent, bool negative) {
+inline double to_double(const significand& s, long exponent, bool negative) {
   if (s.count == 0) return 0.0;  // no nonzero digit: +0, whatever the sign
   // An integer below 2^53 and a power of ten up to 10^22 are both exact doubles, so one
   // multiplication or division is the correctly rounded value. Sample values always get here.
@@ -108,13 +108,13 @@ class list_reader {
   read_status read_text(value& v);
   // Reads an optional sign and digits; each character read is passed to keep.
   template <class Keep>
-  leading_integer read_leading_integer(Keep keep);
+  [[gnu::always_inline]] leading_integer read_leading_integer(Keep keep);
   // After a leading integer: consumes the asterisk of a repeat count and sets v.repeat.
   // Returns false when no asterisk follows.
   bool read_repeat_count(const leading_integer& count, value& v, read_status& status);
   read_status read_number(double& real);
-  read_status read_mantissa(leading_integer& number);
-  read_status read_exponent(long& exponent);
+  [[gnu::always_inline]] read_status read_mantissa(leading_integer& number);
+  [[gnu::always_inline]] read_status read_exponent(long& exponent);
   read_status drop_rest_of_line(bool seen_other);
   void skip_blanks() {
     while (is_blank(in_.peek())) in_.skip();
@@ -164,7 +164,7 @@ read_status list_reader::read(std::span<const read_item> items) {
 }
 
 template <class Keep>
-list_reader::leading_integer list_reader::read_leading_integer(Keep keep) {
+inline list_reader::leading_integer list_reader::read_leading_integer(Keep keep) {
   leading_integer result;
   int c = in_.peek();
   if (c == '+' || c == '-') {
@@ -223,7 +223,7 @@ read_status list_reader::read_number(double& real) {
 }
 
 // The fraction after the integer digits; a number needs a digit on one side of the point.
-read_status list_reader::read_mantissa(leading_integer& number) {
+inline read_status list_reader::read_mantissa(leading_integer& number) {
   if (in_.peek() == '.') {
     in_.skip();
     for (int c = in_.peek(); is_digit(c); in_.skip(), c = in_.peek()) {
@@ -235,7 +235,7 @@ read_status list_reader::read_mantissa(leading_integer& number) {
 }
 
 // An exponent letter E, e, D or d with an optional sign, or a sign alone, then digits.
-read_status list_reader::read_exponent(long& exponent) {
+inline read_status list_reader::read_exponent(long& exponent) {
   int c = in_.peek();
   const bool letter = c == 'E' || c == 'e' || c == 'D' || c == 'd';
   if (letter) {

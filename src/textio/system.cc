@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #if __has_include(<poll.h>)
 #include <poll.h>
@@ -79,7 +80,11 @@ class real_system_interface final : public system_interface {
     }
     for (;;) {
       const int fd = ::open(name.c_str(), flags, 0666);
-      if (fd >= 0) return fd;
+      if (fd >= 0) {
+        if (static_cast<std::size_t>(fd) >= regular_.size()) regular_.resize(fd + 1u);
+        regular_[static_cast<std::size_t>(fd)] = status(fd).regular;
+        return fd;
+      }
       if (errno != EINTR) return -errno;
     }
   }
@@ -110,7 +115,8 @@ class real_system_interface final : public system_interface {
   write_result write(int handle, const char* data, std::size_t n) override {
     // A signal that ends the process in the middle of a write to a file can cut it at any
     // page. Signals wait until the write is done; they cannot hold up a file for long.
-    const bool file = status(handle).regular;
+    const bool file = handle >= 0 && static_cast<std::size_t>(handle) < regular_.size() &&
+                      regular_[static_cast<std::size_t>(handle)];
     sigset_t previous;
     if (file) {
       sigset_t all;
@@ -135,7 +141,12 @@ class real_system_interface final : public system_interface {
     return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? 0 : errno;
   }
 
-  int close(int handle) override { return ::close(handle) == 0 ? 0 : errno; }
+  int close(int handle) override {
+    if (handle >= 0 && static_cast<std::size_t>(handle) < regular_.size()) {
+      regular_[static_cast<std::size_t>(handle)] = false;
+    }
+    return ::close(handle) == 0 ? 0 : errno;
+  }
 
   void wait_for_input(int handle) override {
 #if __has_include(<poll.h>) && defined(POLLIN) && defined(__linux__)
@@ -165,6 +176,9 @@ class real_system_interface final : public system_interface {
     std::signal(SIGABRT, SIG_DFL);
     std::abort();
   }
+
+ private:
+  std::vector<bool> regular_;  // by handle: the files this system opened that are regular
 };
 
 }  // namespace

@@ -135,9 +135,7 @@ io_error prepare_to_read(unit& u) {
   return {};
 }
 
-io_error prepare_to_write(unit& u) {
-  u.last_was_write = true;
-  if (u.written) return {};
+io_error prepare_first_write(unit& u) {
   u.written = true;
   if (u.pipe && u.handle < 0) {
     const int handle = os->open(u.name, open_mode::write_only);

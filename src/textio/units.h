@@ -61,9 +61,14 @@ void disconnect_all_units();
 // ground-motion record, which no output may replace.
 void protect_record(int number);
 
-// Makes the unit ready to be read or written (a pipe is opened now); false if it cannot be.
+// Makes the unit ready to be read or written (a pipe is opened now, a file is cut to empty at
+// its first write).
 [[nodiscard]] io_error prepare_to_read(unit& u);
-[[nodiscard]] io_error prepare_to_write(unit& u);
+[[nodiscard]] io_error prepare_first_write(unit& u);
+[[nodiscard]] inline io_error prepare_to_write(unit& u) {
+  u.last_was_write = true;
+  return u.written ? io_error{} : prepare_first_write(u);
+}
 
 // Hands a record (with its line end) to the unit's stream.
 [[nodiscard]] io_error write_record(unit& u, std::string_view record);
