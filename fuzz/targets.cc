@@ -202,7 +202,8 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
 
 std::string check_outputs(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const std::size_t lines = 1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::size_t lines =
+      1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   const plot::table_result r = plot::read_output(text);
   if (!r.ok()) {
     return r.line >= 1 && r.line <= lines ? "" : "a failure outside the text's lines";

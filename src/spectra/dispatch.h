@@ -35,7 +35,7 @@ vector_target best_vector_target();
 #else
 #define SPECTRA_ON_SSSE3(f) nullptr
 #endif
-#define SPECTRA_CHOOSE(f)                                                                     \
+#define SPECTRA_CHOOSE(f)                                                                    \
   ::spectra::chosen(::spectra::best_vector_target(), SPECTRA_ON_AVX3(f), SPECTRA_ON_AVX2(f), \
                     SPECTRA_ON_SSE4(f), SPECTRA_ON_SSSE3(f), HWY_STATIC_DISPATCH(f))
 

@@ -177,9 +177,9 @@ void scan_extremes(const double* u1, const double* u2, std::size_t length, std::
   static const auto scan = SPECTRA_CHOOSE(ScanExtremes);
   scan(u1, u2, length, stride, first, extreme);
 }
-void fold_candidates(const angle_table& t, const double* u1, const double* u2,
-                     std::size_t length, std::size_t stride, std::size_t first,
-                     const double* threshold, double* peaks, double* block_low) {
+void fold_candidates(const angle_table& t, const double* u1, const double* u2, std::size_t length,
+                     std::size_t stride, std::size_t first, const double* threshold, double* peaks,
+                     double* block_low) {
   static const auto fold = SPECTRA_CHOOSE(FoldCandidates);
   fold(t, u1, u2, length, stride, first, threshold, peaks, block_low);
 }

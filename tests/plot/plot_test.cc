@@ -36,7 +36,8 @@ struct image {
   std::vector<unsigned char> rgba;
   const unsigned char* at(int x, int y) const {
     return rgba.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                          static_cast<std::size_t>(x)) * 4;
+                          static_cast<std::size_t>(x)) *
+                             4;
   }
 };
 
@@ -103,10 +104,11 @@ TEST(Outputs, ReadBackWithGaps) {
   ASSERT_TRUE(wave.ok()) << wave.error;
   EXPECT_EQ(wave.table.columns[1][0], 1e100);
   EXPECT_EQ(wave.table.columns[12][0], 1e-101);
-  for (const char* wrong : {"t,a,b,c\n0,1,2,3\n", " time(s),vel1,vel2,vel3\n  0.0000,  x,  1,  2\n",
-                            // found by fuzzing: one exponent letter however many signs
-                            " time(s),vel1,vel2,vel3\n  2.0100,  1.1+++++++++++++++++++++++++++917,  1,  2\n",
-                            " time(s),vel1,vel2,vel3\n  0.0000,  1,  2\n"}) {
+  for (const char* wrong :
+       {"t,a,b,c\n0,1,2,3\n", " time(s),vel1,vel2,vel3\n  0.0000,  x,  1,  2\n",
+        // found by fuzzing: one exponent letter however many signs
+        " time(s),vel1,vel2,vel3\n  2.0100,  1.1+++++++++++++++++++++++++++917,  1,  2\n",
+        " time(s),vel1,vel2,vel3\n  0.0000,  1,  2\n"}) {
     EXPECT_FALSE(read_output(wrong).ok()) << wrong;
   }
 }
@@ -165,10 +167,11 @@ TEST(Pictures, SdofplotDrawsTheFilesOfARun) {
     std::ifstream in(golden + name, std::ios::binary);
     std::ofstream(folder / name, std::ios::binary) << in.rdbuf();
   }
-  folder.write("long.csv", " time(s),vel1,vel2,vel3\n"
-                           "  0.0000,      0.0000,      0.0000,      0.0000\n"
-                           "********,      1.0000,      2.0000,      3.0000\n"
-                           "********,      2.0000,************,      3.0000\n");
+  folder.write("long.csv",
+               " time(s),vel1,vel2,vel3\n"
+               "  0.0000,      0.0000,      0.0000,      0.0000\n"
+               "********,      1.0000,      2.0000,      3.0000\n"
+               "********,      2.0000,************,      3.0000\n");
   const std::string d = folder.path().string() + "/";
   ASSERT_EQ(shell(std::string(SDOFPLOT_EXECUTABLE) + " " + d + "Ground-Vel.csv " + d +
                   "Energy-Density-wave2.csv " + d + "wave.csv " + d + "long.csv"),
@@ -193,7 +196,8 @@ TEST(Pictures, ReportOpensInABrowser) {
   const std::string flags =
       " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
       "--disable-background-networking --disable-component-update --disable-sync "
-      "--user-data-dir=" + d + "profile ";
+      "--user-data-dir=" +
+      d + "profile ";
   ASSERT_EQ(shell(std::string(browser) + flags + "--dump-dom file://" + d + "report.html > " + d +
                   "dom.html 2>/dev/null"),
             0);
