@@ -154,7 +154,7 @@ std::string pictures::page(const std::string& title) const {
          "th,td{border:1px solid #bbb;padding:0.25em 0.6em;text-align:right}\n"
          "th:first-child,.name,td[rowspan]{text-align:left}\n"
          "th{background:#f0f0f0;white-space:nowrap}\n"
-         ".summary td[rowspan]{vertical-align:top;max-width:28em;word-break:break-all}\n"
+         ".summary td[rowspan]{vertical-align:top;min-width:12em;max-width:30em;overflow-wrap:anywhere}\n"
          "summary{cursor:pointer;padding:0.3em 0}\n"
          ".figure svg{max-width:100%;height:auto}\n"
          "section{border-top:1px solid #ddd}\n"
