@@ -4,27 +4,16 @@
 # intensity measures, end to end in one run; time per record and peak memory.
 # Usage: bench/batch_end_to_end.sh [path/to/sdofspec] [records]
 set -euo pipefail
+here=$(dirname "$(readlink -f "$0")")
 program=$(readlink -f "${1:-build/bench/sdofspec}")
 count=${2:-200}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Filtered noise under an envelope peaking at 8 s, in gal; each record its own noise.
+# Each record its own noise.
 for ((r = 0; r < count; r++)); do
-  awk -v seed=$((r + 1)) 'BEGIN {
-    print "Time(s),H1(gal),H2(gal),UP(gal)"
-    srand(seed); w = 2 * 3.14159265 * 2.5; dt = 0.005
-    for (k = 0; k < 3; k++) { x[k] = 0; v[k] = 0 }
-    for (i = 0; i < 16396; i++) {
-      t = i * dt; e = (t / 8) ^ 2 * exp(2 * (1 - t / 8)); line = sprintf("%.3f", t)
-      for (k = 0; k < 3; k++) {
-        acc = -2 * 0.6 * w * v[k] - w * w * x[k] - (rand() - 0.5) * 1000
-        v[k] += acc * dt; x[k] += v[k] * dt
-        line = line sprintf(",%.4f", e * (-2 * 0.6 * w * v[k] - w * w * x[k]) * (k == 2 ? 0.5 : 1))
-      }
-      print line
-    }
-  }' > "$work/record$r.csv"
+  awk -v samples=16396 -v seed=$((r + 1)) -v peak=8 -v noise=1000 -f "$here/synthetic_record.awk" \
+    > "$work/record$r.csv"
   echo "$work/record$r.csv"
 done > "$work/list"
 

@@ -10,43 +10,30 @@ rounds=${2:-9}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Filtered noise under an envelope peaking at 20 s, in gal, four decimals.
-awk 'BEGIN {
-  print "Time(s),NS(gal),EW(gal),UD(gal)"
-  srand(7); w = 2 * 3.14159265 * 2.5; dt = 0.005
-  for (k = 0; k < 3; k++) { x[k] = 0; v[k] = 0 }
-  for (i = 0; i < 131100; i++) {
-    t = i * dt; e = (t / 20) ^ 2 * exp(2 * (1 - t / 20)); line = sprintf("%.3f", t)
-    for (k = 0; k < 3; k++) {
-      acc = -2 * 0.6 * w * v[k] - w * w * x[k] - (rand() - 0.5) * 4000
-      v[k] += acc * dt; x[k] += v[k] * dt
-      line = line sprintf(",%.4f", e * (-2 * 0.6 * w * v[k] - w * w * x[k]) * (k == 2 ? 0.5 : 1))
-    }
-    print line
-  }
-}' > "$work/record.csv"
+awk -v samples=131100 -v seed=7 -v peak=20 -v noise=4000 -f "$here/synthetic_record.awk" \
+  > "$work/record.csv"
 
 cc -O2 -ffp-contract=off -o "$work/plain_spectrum" "$here/plain_spectrum.c" -lm
 
 now() { date +%s%N; }
 median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
-spec_times=()
+sdofspec_times=()
 plain_times=()
 for ((r = 0; r < rounds; r++)); do
-  t0=$(now); "$program" "$work/record.csv" > "$work/spec.csv"; t1=$(now)
+  t0=$(now); "$program" "$work/record.csv" > "$work/spectra.csv"; t1=$(now)
   "$work/plain_spectrum" "$work/record.csv" > "$work/plain.csv"; t2=$(now)
-  spec_times+=($(((t1 - t0) / 1000)))
+  sdofspec_times+=($(((t1 - t0) / 1000)))
   plain_times+=($(((t2 - t1) / 1000)))
 done
 peak_kb=$(/usr/bin/time -f %M "$program" "$work/record.csv" 2>&1 > /dev/null | tail -1)
 one_thread_us=$( (t0=$(now); "$program" -j 1 "$work/record.csv" > /dev/null; t1=$(now); echo $(((t1 - t0) / 1000))) )
 
 # The two agree on every Sd.
-paste -d, <(cut -d, -f5 "$work/spec.csv" | tail -n +2) <(cut -d, -f3 "$work/plain.csv" | tail -n +2) |
+paste -d, <(cut -d, -f5 "$work/spectra.csv" | tail -n +2) <(cut -d, -f3 "$work/plain.csv" | tail -n +2) |
   awk -F, '{ d = $1 - $2; if (d < 0) d = -d; if (d > 1e-12 * ($2 < 0 ? -$2 : $2) + 1e-300) bad++ }
            END { if (bad) { print bad " periods differ"; exit 1 } }'
 
-awk -v s="$(median "${spec_times[@]}")" -v p="$(median "${plain_times[@]}")" -v m="$peak_kb" \
+awk -v s="$(median "${sdofspec_times[@]}")" -v p="$(median "${plain_times[@]}")" -v m="$peak_kb" \
     -v one="$one_thread_us" -v n="$rounds" 'BEGIN {
   printf "record          131100 samples x 3 components, 111 periods, 5%% damping\n"
   printf "sdofspec        %.1f ms (median of %d), one thread %.1f ms\n", s / 1000, n, one / 1000
