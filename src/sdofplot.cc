@@ -1,19 +1,13 @@
 // sdofplot: pictures of the files sdofresp writes (ground velocities, energy balance, response
 // histories), as SVG beside each file.
-#include <CLI/CLI.hpp>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 
+#include "command_line.h"
 #include "plot/figures.h"
 
 namespace {
-
-int usage_error(const std::string& message) {
-  std::cerr << "sdofplot: " << message << "\n"
-            << "usage: sdofplot [-o OUT.svg] FILE...  (sdofplot --help for more)\n";
-  return 2;
-}
 
 std::string svg_name(const std::string& path) {
   const std::size_t dot = path.rfind('.');
@@ -30,30 +24,22 @@ std::string base_name(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const command_line command{"sdofplot", "[-o OUT.svg] FILE...", "sdofplot " SDOF_VERSION};
   CLI::App app{
       "Pictures of the files sdofresp writes, recognised by their header line: Ground-Vel.csv\n"
       "(the three ground velocities), Energy-Density-wave<k>.csv (the energy balance) and a\n"
       "response-wave file (accelerations and displacements). Each FILE.csv gives FILE.svg.",
       "sdofplot"};
-  app.set_version_flag("--version", "sdofplot " SDOF_VERSION);
+  app.set_version_flag("--version", command.version);
   std::string output;
   std::vector<std::string> files;
   app.add_option("-o,--output", output, "The picture of a single FILE goes to OUT.svg")
       ->option_text("OUT.svg");
   app.add_option("files", files, "Files written by sdofresp")->option_text("FILE...");
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::CallForVersion&) {
-    std::cout << "sdofplot " SDOF_VERSION "\n";
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    return usage_error(e.what());
-  }
-  if (files.empty()) return usage_error("no file given");
-  if (!output.empty() && files.size() > 1) return usage_error("-o names the picture of one file");
+  if (const auto status = command.parse(app, argc, argv)) return *status;
+  if (files.empty()) return command.usage_error("no file given");
+  if (!output.empty() && files.size() > 1)
+    return command.usage_error("-o names the picture of one file");
 
   int status = 0;
   for (const std::string& path : files) {

@@ -1,32 +1,23 @@
 // sdofspec: response spectra, rotated spectra, intensity measures and input-energy spectra of
 // ground-motion records, from the command line.
-#include <CLI/CLI.hpp>
 #include <iostream>
 #include <thread>
 
+#include "command_line.h"
 #include "report/report.h"
 #include "spectra/grids.h"
 #include "spectra/run.h"
 #include "spectra/system.h"
 
-namespace {
-
-int usage_error(const std::string& message) {
-  std::cerr << "sdofspec: " << message << "\n"
-            << "usage: sdofspec [options] RECORD...  (sdofspec --help for more)\n";
-  return 2;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
+  const command_line command{"sdofspec", "[options] RECORD...", "sdofspec " SDOF_VERSION};
   CLI::App app{
       "Response spectra of ground-motion records: the peak response of a linear oscillator over\n"
       "periods and damping ratios, by the exact recurrence for an acceleration linear between\n"
       "samples. Records are sdofresp's layout (header of four items, then time and three\n"
       "accelerations per line) or PEER NGA .AT2 files; - is standard input, @FILE a list.",
       "sdofspec"};
-  app.set_version_flag("--version", "sdofspec " SDOF_VERSION);
+  app.set_version_flag("--version", command.version);
   spectra::options o;
   std::string output, periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page;
   std::vector<std::string> pair;
@@ -60,29 +51,20 @@ int main(int argc, char** argv) {
   app.add_option("records", o.records, "Record files")->option_text("RECORD...");
   o.jobs = std::max(1u, std::thread::hardware_concurrency());
 
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::CallForHelp&) {
-    std::cout << app.help();
-    return 0;
-  } catch (const CLI::CallForVersion&) {
-    std::cout << "sdofspec " SDOF_VERSION "\n";
-    return 0;
-  } catch (const CLI::ParseError& e) {
-    return usage_error(e.what());
-  }
+  if (const auto status = command.parse(app, argc, argv)) return *status;
 
-  if (o.records.empty() && pair.empty()) return usage_error("no record given");
-  if (o.jobs < 1) return usage_error("--jobs must be at least 1");
+  if (o.records.empty() && pair.empty()) return command.usage_error("no record given");
+  if (o.jobs < 1) return command.usage_error("--jobs must be at least 1");
   const spectra::parsed_values p = spectra::parse_periods(periods);
-  if (!p.error.empty()) return usage_error("--periods: " + p.error);
+  if (!p.error.empty()) return command.usage_error("--periods: " + p.error);
   o.periods = p.values;
   const spectra::parsed_values h = spectra::parse_dampings(damping);
-  if (!h.error.empty()) return usage_error("--damping: " + h.error);
+  if (!h.error.empty()) return command.usage_error("--damping: " + h.error);
   o.dampings = h.values;
   if (!units.empty()) {
     o.units = spectra::parse_unit(units);
-    if (!o.units) return usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
+    if (!o.units)
+      return command.usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();

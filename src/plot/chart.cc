@@ -119,7 +119,7 @@ std::string line_path(const points& p, const scale& sx, const scale& sy) {
   return d;
 }
 
-void draw_panel(svg& out, const panel& p, const panel_layout& l, bool shared_x) {
+void draw_panel(svg& out, const panel& p, const panel_layout& l) {
   const area& a = l.plot;
   const scale sx(l.x.low, l.x.high, a.left, a.left + a.width, p.x.log);
   const scale sy(l.y.low, l.y.high, a.top + a.height, a.top, p.y.log);
@@ -218,7 +218,6 @@ void draw_panel(svg& out, const panel& p, const panel_layout& l, bool shared_x) 
     out.text(a.left + a.width, a.top + a.height + tick_labels_height + axis_title_height + 12,
              p.note, "font-size=\"11.5\" fill=\"#b00000\"", "end");
   }
-  (void)shared_x;
 
   // The legend, beside the panel.
   double y = a.top + 14;
@@ -244,8 +243,7 @@ std::string render(const figure& f) {
   const std::vector<panel_layout> layout = lay_out(f);
   svg out(f.width, figure_height(f, layout), f.title);
   out.text(left_margin, 26, f.title, "font-size=\"16\" font-weight=\"bold\" fill=\"#000000\"");
-  for (std::size_t i = 0; i < f.panels.size(); ++i)
-    draw_panel(out, f.panels[i], layout[i], f.shared_x);
+  for (std::size_t i = 0; i < f.panels.size(); ++i) draw_panel(out, f.panels[i], layout[i]);
   return out.finish();
 }
 

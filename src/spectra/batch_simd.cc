@@ -67,6 +67,47 @@ HWY_INLINE void advance(const vector_coefficients<D>& c, V<D>& x, V<D>& dx, V<D>
   dx = dxm;
 }
 
+// The state of one vector of oscillators at the first sample: at rest, or the batch's start.
+template <class D>
+void load_start(D d, const batch& b, std::size_t first, V<D>& x, V<D>& dx) {
+  x = dx = hn::Zero(d);
+  if (b.start.empty()) return;
+  HWY_ALIGN double xs[hn::MaxLanes(d)], dxs[hn::MaxLanes(d)];
+  for (std::size_t l = 0; l < hn::Lanes(d); ++l) {
+    const auto& s = b.start[std::min(first + l, b.oscillators.size() - 1)];
+    xs[l] = s.x;
+    dxs[l] = s.dx;
+  }
+  x = hn::Load(d, xs);
+  dx = hn::Load(d, dxs);
+}
+
+// The peaks with a new state: |x|, |x'| and the absolute acceleration. |-(2hw dx) - w^2 x| is
+// |2hw dx + w^2 x|: rounding is symmetric about zero.
+template <class D>
+HWY_INLINE void take_peaks(const vector_coefficients<D>& k, V<D> x, V<D> dx, V<D>& sd, V<D>& sv,
+                           V<D>& sa) {
+  const V<D> acceleration = hn::Add(hn::Mul(k.k[hw2], dx), hn::Mul(k.k[w2], x));
+  sd = hn::Max(sd, hn::Abs(x));
+  sv = hn::Max(sv, hn::Abs(dx));
+  sa = hn::Max(sa, hn::Abs(acceleration));
+}
+
+// Sd, Sv and Sa of the lanes from first on that are oscillators of the batch (not padding).
+template <class D>
+void store_peaks(D d, const batch& b, std::size_t first, V<D> sd, V<D> sv, V<D> sa,
+                 peak_response* peaks) {
+  HWY_ALIGN double out[3][hn::MaxLanes(d)];
+  hn::Store(sd, d, out[0]);
+  hn::Store(sv, d, out[1]);
+  hn::Store(sa, d, out[2]);
+  for (std::size_t l = 0; l < hn::Lanes(d) && first + l < b.oscillators.size(); ++l) {
+    peaks[first + l].sd = out[0][l];
+    peaks[first + l].sv = out[1][l];
+    peaks[first + l].sa = out[2][l];
+  }
+}
+
 // G vectors of oscillators at once: the recurrence is a chain of dependent operations, and
 // independent chains keep the arithmetic units busy while each waits.
 template <std::size_t G, bool with_history>
@@ -78,21 +119,11 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
   const vector_coefficients<decltype(d)> k0(d, c, first);
   const vector_coefficients<decltype(d)> k1(d, c, first + (G > 1 ? N : 0));
   const vector_coefficients<decltype(d)> k2(d, c, first + (G > 2 ? 2 * N : 0));
-  const vector_coefficients<decltype(d)> k3(d, c, first + (G > 3 ? 3 * N : 0));
-  const vector_coefficients<decltype(d)>* const coefficients_of[4] = {&k0, &k1, &k2, &k3};
-  static_assert(G <= 4);
+  const vector_coefficients<decltype(d)>* const coefficients_of[3] = {&k0, &k1, &k2};
+  static_assert(G <= 3);
   for (std::size_t g = 0; g < G; ++g) {
-    x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
-    if (!b.start.empty()) {
-      HWY_ALIGN double xs[hn::MaxLanes(d)], dxs[hn::MaxLanes(d)];
-      for (std::size_t l = 0; l < N; ++l) {
-        const auto& s = b.start[std::min(first + g * N + l, b.oscillators.size() - 1)];
-        xs[l] = s.x;
-        dxs[l] = s.dx;
-      }
-      x[g] = hn::Load(d, xs);
-      dx[g] = hn::Load(d, dxs);
-    }
+    sd[g] = sv[g] = sa[g] = hn::Zero(d);
+    load_start(d, b, first + g * N, x[g], dx[g]);
   }
   double* history = b.displacement + first;
   const auto record = [&] {
@@ -109,28 +140,12 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
       for (std::size_t g = 0; g < G; ++g) {
         const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
         advance(kg, x[g], dx[g], ddyf, ddym);
-        // |-(2hw dx) - w^2 x| is |2hw dx + w^2 x|: rounding is symmetric about zero.
-        const Vec acceleration = hn::Add(hn::Mul(kg.k[hw2], dx[g]), hn::Mul(kg.k[w2], x[g]));
-        sd[g] = hn::Max(sd[g], hn::Abs(x[g]));
-        sv[g] = hn::Max(sv[g], hn::Abs(dx[g]));
-        sa[g] = hn::Max(sa[g], hn::Abs(acceleration));
+        take_peaks(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
       }
       if (with_history) record();
     }
   }
-
-  HWY_ALIGN double out[3][hn::MaxLanes(d)];
-  for (std::size_t g = 0; g < G; ++g) {
-    hn::Store(sd[g], d, out[0]);
-    hn::Store(sv[g], d, out[1]);
-    hn::Store(sa[g], d, out[2]);
-    for (std::size_t l = 0; l < N && first + g * N + l < b.oscillators.size(); ++l) {
-      peak_response& p = peaks[first + g * N + l];
-      p.sd = out[0][l];
-      p.sv = out[1][l];
-      p.sa = out[2][l];
-    }
-  }
+  for (std::size_t g = 0; g < G; ++g) store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks);
 }
 
 // Oscillators that take different numbers of steps per interval, G vectors at a time: in
@@ -189,25 +204,11 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
         const auto steps = hn::Ge(k[g], round);  // the lanes with r steps or more
         x[g] = hn::IfThenElse(steps, xm, x[g]);
         dx[g] = hn::IfThenElse(steps, dxm, dx[g]);
-        const Vec acceleration = hn::Add(hn::Mul(kg.k[hw2], dx[g]), hn::Mul(kg.k[w2], x[g]));
-        sd[g] = hn::Max(sd[g], hn::Abs(x[g]));
-        sv[g] = hn::Max(sv[g], hn::Abs(dx[g]));
-        sa[g] = hn::Max(sa[g], hn::Abs(acceleration));
+        take_peaks(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
       }
     }
   }
-  HWY_ALIGN double out[3][hn::MaxLanes(d)];
-  for (std::size_t g = 0; g < G; ++g) {
-    hn::Store(sd[g], d, out[0]);
-    hn::Store(sv[g], d, out[1]);
-    hn::Store(sa[g], d, out[2]);
-    for (std::size_t l = 0; l < N && first + g * N + l < b.oscillators.size(); ++l) {
-      peak_response& p = peaks[first + g * N + l];
-      p.sd = out[0][l];
-      p.sv = out[1][l];
-      p.sa = out[2][l];
-    }
-  }
+  for (std::size_t g = 0; g < G; ++g) store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks);
 }
 
 template <std::size_t G>
@@ -225,18 +226,9 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
-  Vec x = hn::Zero(d), dx = hn::Zero(d), sd = x, sv = x, sa = x;
-  Vec relative = x, absolute = x, peak_relative = x, peak_absolute = x;
-  if (!b.start.empty()) {
-    HWY_ALIGN double xs[hn::MaxLanes(d)], dxs[hn::MaxLanes(d)];
-    for (std::size_t l = 0; l < N; ++l) {
-      const auto& s = b.start[std::min(first + l, b.oscillators.size() - 1)];
-      xs[l] = s.x;
-      dxs[l] = s.dx;
-    }
-    x = hn::Load(d, xs);
-    dx = hn::Load(d, dxs);
-  }
+  Vec x, dx, sd = hn::Zero(d), sv = sd, sa = sd;
+  Vec relative = sd, absolute = sd, peak_relative = sd, peak_absolute = sd;
+  load_start(d, b, first, x, dx);
   double* history = b.displacement ? b.displacement + first : nullptr;
   if (history && !b.ddy.empty()) {
     hn::StoreU(x, d, history);
@@ -274,10 +266,7 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
       g = g + (af + am) * half_step;
 
       advance(step, x, dx, ddyf, hn::Set(d, am));
-      const Vec acceleration = hn::Add(hn::Mul(two_hw, dx), hn::Mul(w_squared, x));
-      sd = hn::Max(sd, hn::Abs(x));
-      sv = hn::Max(sv, hn::Abs(dx));
-      sa = hn::Max(sa, hn::Abs(acceleration));
+      take_peaks(step, x, dx, sd, sv, sa);
       peak_relative = hn::Max(peak_relative, relative);
       peak_absolute = hn::Max(peak_absolute, absolute);
       if (history) {
@@ -286,14 +275,13 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
       }
     }
   }
-  HWY_ALIGN double out[5][hn::MaxLanes(d)];
-  hn::Store(sd, d, out[0]);
-  hn::Store(sv, d, out[1]);
-  hn::Store(sa, d, out[2]);
-  hn::Store(peak_relative, d, out[3]);
-  hn::Store(peak_absolute, d, out[4]);
+  store_peaks(d, b, first, sd, sv, sa, peaks);
+  HWY_ALIGN double out[2][hn::MaxLanes(d)];
+  hn::Store(peak_relative, d, out[0]);
+  hn::Store(peak_absolute, d, out[1]);
   for (std::size_t l = 0; l < N && first + l < b.oscillators.size(); ++l) {
-    peaks[first + l] = {out[0][l], out[1][l], out[2][l], out[3][l], out[4][l]};
+    peaks[first + l].relative_energy = out[0][l];
+    peaks[first + l].absolute_energy = out[1][l];
   }
 }
 

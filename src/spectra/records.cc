@@ -57,30 +57,30 @@ read_result failure(std::size_t line, std::string message) {
   return r;
 }
 
+// Why list reading stopped before the end of a record.
+const char* why_stopped(textio::read_status status) {
+  switch (status) {
+    case textio::read_status::end_of_file:
+      return "the header needs four items";
+    case textio::read_status::invalid_number:
+      return "invalid number";
+    case textio::read_status::exponent_field:
+      return "invalid exponent";
+    case textio::read_status::bad_repeat_count:
+      return "bad repetition count";
+    case textio::read_status::ok:
+      break;
+  }
+  return "";
+}
+
 // sdofresp's layout: four header items, then samples of time and three accelerations.
 read_result read_table(std::string_view text, std::optional<acceleration_unit> unit_if_unstated) {
   textio::input_stream in(text);
   textio::text40 head[4];
   for (auto& h : head) h.fill(' ');
   const auto stopped = [&](textio::read_status status) {
-    std::string why;
-    switch (status) {
-      case textio::read_status::end_of_file:
-        why = "the header needs four items";
-        break;
-      case textio::read_status::invalid_number:
-        why = "invalid number";
-        break;
-      case textio::read_status::exponent_field:
-        why = "invalid exponent";
-        break;
-      case textio::read_status::bad_repeat_count:
-        why = "bad repetition count";
-        break;
-      case textio::read_status::ok:
-        break;
-    }
-    return failure(line_at(text, in.offset()), why);
+    return failure(line_at(text, in.offset()), why_stopped(status));
   };
   textio::read_status status = textio::parse_list(in, {{head[0], head[1], head[2], head[3]}});
   if (status != textio::read_status::ok) return stopped(status);

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "spectra/intensity.h"
@@ -33,8 +34,8 @@ struct unit {
   std::size_t file = 0, component = 0;
   std::size_t second_file = 0, second_component = 0;
   bool pair = false;
-  std::string name;  // the record field of its rotated rows
-  std::vector<double> first_acceleration, second_acceleration;  // a pair, cut to one length
+  std::string name;                       // the record field of its rotated rows
+  std::span<const double> first, second;  // the samples (a pair's cut to one length)
   double dt = 0;
 };
 
@@ -94,8 +95,8 @@ class program {
     for (unsigned t = 1; t < threads; ++t) workers.emplace_back([this] { work(); });
     work();
     for (std::thread& w : workers) w.join();
-    if (!table_.finish()) fail_output(table_);
-    if (intensity_ && !intensity_->finish()) fail_output(*intensity_);
+    if (!table_.finish()) fail(table_.error());
+    if (intensity_ && !intensity_->finish()) fail(intensity_->error());
     return failed_ ? 1 : 0;
   }
 
@@ -106,7 +107,7 @@ class program {
       if (r.size() > 1 && r[0] == '@') {
         std::string text, why;
         if (!env_.read_file(r.substr(1), text, why)) {
-          error(r.substr(1) + ": " + why);
+          fail(r.substr(1) + ": " + why);
           continue;
         }
         for (std::string& p : read_path_list(text)) files_.push_back(std::move(p));
@@ -193,14 +194,9 @@ class program {
     }
   }
 
-  void error(const std::string& what) {
-    std::lock_guard lock(report_mutex_);
+  // Before the workers start or after they end: jobs report through their own state.
+  void fail(const std::string& what) {
     env_.report("sdofspec: " + what);
-    failed_ = true;
-  }
-
-  void fail_output(const output& out) {
-    env_.report("sdofspec: " + out.error());
     failed_ = true;
   }
 
@@ -326,7 +322,7 @@ class program {
         if (paired) {
           in_pair.emplace_back(f, c);
         } else {
-          s.units.push_back({f, c, 0, 0, false, {}, {}, {}, g.dt});
+          s.units.push_back({f, c, 0, 0, false, {}, g.components[c].acceleration, {}, g.dt});
         }
       }
     }
@@ -342,24 +338,22 @@ class program {
                              " and " + shortest(g2.dt) + " s): no rotated spectra");
         s.failed = true;
       } else {
-        unit pair{f1, c1, f2, c2, true, f1 == f2 ? p1 : p1 + "+" + p2, {}, {}, g1.dt};
-        pair.first_acceleration = g1.components[c1].acceleration;
-        pair.second_acceleration = g2.components[c2].acceleration;
-        const std::size_t n1 = pair.first_acceleration.size();
-        const std::size_t n2 = pair.second_acceleration.size();
-        if (n1 != n2) {
-          s.messages.push_back("sdofspec: warning: " + names + ": " + std::to_string(n1) + " and " +
-                               std::to_string(n2) + " samples: the pair is cut to " +
-                               std::to_string(std::min(n1, n2)));
-          pair.first_acceleration.resize(std::min(n1, n2));
-          pair.second_acceleration.resize(std::min(n1, n2));
+        const std::span<const double> a1 = g1.components[c1].acceleration;
+        const std::span<const double> a2 = g2.components[c2].acceleration;
+        const std::size_t n = std::min(a1.size(), a2.size());
+        if (a1.size() != a2.size()) {
+          s.messages.push_back("sdofspec: warning: " + names + ": " + std::to_string(a1.size()) +
+                               " and " + std::to_string(a2.size()) +
+                               " samples: the pair is cut to " + std::to_string(n));
         }
-        s.units.push_back(std::move(pair));
+        s.units.push_back(
+            {f1, c1, f2, c2, true, f1 == f2 ? p1 : p1 + "+" + p2, a1.first(n), a2.first(n), g1.dt});
         in_pair.clear();
       }
     }
     for (const auto& [f, c] : in_pair) {
-      s.units.push_back({f, c, 0, 0, false, {}, {}, {}, s.files[f].record.dt});
+      const ground_motion& g = s.files[f].record;
+      s.units.push_back({f, c, 0, 0, false, {}, g.components[c].acceleration, {}, g.dt});
     }
     // The table goes by file and component: keep the units in that order.
     std::stable_sort(s.units.begin(), s.units.end(), [](const unit& a, const unit& b) {
@@ -383,19 +377,18 @@ class program {
         unit_result& out = s.results[u][r];
         const double h = requests_[r].damping;
         if (x.pair && !requests_[r].rotated) {
-          const auto o1 = response_spectrum(x.first_acceleration, x.dt, periods, h, o_.energy);
-          const auto o2 = response_spectrum(x.second_acceleration, x.dt, periods, h, o_.energy);
+          const auto o1 = response_spectrum(x.first, x.dt, periods, h, o_.energy);
+          const auto o2 = response_spectrum(x.second, x.dt, periods, h, o_.energy);
           std::copy(o1.begin(), o1.end(), out.first.begin() + from);
           std::copy(o2.begin(), o2.end(), out.second.begin() + from);
         } else if (x.pair) {
-          pair_spectrum p = response_spectrum_of_pair(x.first_acceleration, x.second_acceleration,
-                                                      x.dt, periods, h, o_.energy);
+          pair_spectrum p =
+              response_spectrum_of_pair(x.first, x.second, x.dt, periods, h, o_.energy);
           std::copy(p.first.begin(), p.first.end(), out.first.begin() + from);
           std::copy(p.second.begin(), p.second.end(), out.second.begin() + from);
           std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + from);
         } else {
-          const auto& a = s.files[x.file].record.components[x.component].acceleration;
-          const auto o = response_spectrum(a, x.dt, periods, h, o_.energy);
+          const auto o = response_spectrum(x.first, x.dt, periods, h, o_.energy);
           std::copy(o.begin(), o.end(), out.first.begin() + from);
         }
         return;
@@ -565,11 +558,10 @@ class program {
         }
       }
       if (o_.intensity_measures) {
-        const ground_histories g1 = integrate(x.first_acceleration, x.dt, o_.detrend);
-        const ground_histories g2 = integrate(x.second_acceleration, x.dt, o_.detrend);
-        const std::size_t n = x.first_acceleration.size();
-        const rotated_peaks pga =
-            rotated_peaks_of(x.first_acceleration.data(), x.second_acceleration.data(), n);
+        const ground_histories g1 = integrate(x.first, x.dt, o_.detrend);
+        const ground_histories g2 = integrate(x.second, x.dt, o_.detrend);
+        const std::size_t n = x.first.size();
+        const rotated_peaks pga = rotated_peaks_of(x.first.data(), x.second.data(), n);
         const rotated_peaks pgv = rotated_peaks_of(g1.velocity.data(), g2.velocity.data(), n);
         const rotated_peaks pgd =
             rotated_peaks_of(g1.displacement.data(), g2.displacement.data(), n);
@@ -601,7 +593,7 @@ class program {
   std::vector<request> requests_;
   std::vector<job> jobs_;
   std::vector<std::unique_ptr<job_state>> states_;
-  std::mutex mutex_, report_mutex_;
+  std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::pair<job_state*, std::size_t>> queue_;
   std::size_t next_job_ = 0, written_ = 0, records_done_ = 0;

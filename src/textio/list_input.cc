@@ -112,7 +112,7 @@ class list_reader {
   // After a leading integer: consumes the asterisk of a repeat count and sets v.repeat.
   // Returns false when no asterisk follows.
   bool read_repeat_count(const leading_integer& count, value& v, read_status& status);
-  read_status read_number(double& real);
+  [[gnu::always_inline]] read_status read_number(leading_integer& number, double& real);
   [[gnu::always_inline]] read_status read_mantissa(leading_integer& number);
   [[gnu::always_inline]] read_status read_exponent(long& exponent);
   read_status drop_rest_of_line(bool seen_other);
@@ -202,18 +202,14 @@ read_status list_reader::read_real(value& v) {
   read_status status = read_status::ok;
   if (read_repeat_count(number, v, status)) {
     if (status != read_status::ok || v.null) return status;
-    return read_number(v.real);
+    // The value after the count: a number that cannot be a count itself.
+    number = read_leading_integer([](int) {});
   }
-  if ((status = read_mantissa(number)) != read_status::ok) return status;
-  long exponent = 0;
-  if ((status = read_exponent(exponent)) != read_status::ok) return status;
-  v.real = to_double(number.digits, exponent, number.negative);
-  return read_status::ok;
+  return read_number(number, v.real);
 }
 
-// The value after a repeat count: a number that cannot be a count itself.
-read_status list_reader::read_number(double& real) {
-  leading_integer number = read_leading_integer([](int) {});
+// A number from its leading integer on: the fraction, the exponent, the double.
+inline read_status list_reader::read_number(leading_integer& number, double& real) {
   read_status status = read_mantissa(number);
   if (status != read_status::ok) return status;
   long exponent = 0;

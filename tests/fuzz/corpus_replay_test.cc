@@ -26,60 +26,31 @@ std::string content(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Every seed of a target's corpus passes its check; a corpus keeps at least its seeds.
+void replay(const std::string& target, std::size_t seeds,
+            std::string (*check)(const std::uint8_t*, std::size_t)) {
+  const auto files = corpus(target);
+  ASSERT_GE(files.size(), seeds);
+  for (const auto& file : files) {
+    const std::string bytes = content(file);
+    EXPECT_EQ(check(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "") << file;
+  }
+}
+
 TEST(FuzzCorpus, ListInput) {
-  const auto files = corpus("list_input");
-  ASSERT_GE(files.size(), 10u);
-  for (const auto& file : files) {
-    const std::string bytes = content(file);
-    EXPECT_EQ(
-        fuzz::check_list_input(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-        "")
-        << file;
-  }
+  replay("list_input", 10, fuzz::check_list_input);
 }
-
 TEST(FuzzCorpus, Fields) {
-  const auto files = corpus("fields");
-  ASSERT_GE(files.size(), 10u);
-  for (const auto& file : files) {
-    const std::string bytes = content(file);
-    EXPECT_EQ(fuzz::check_fields(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
-              "")
-        << file;
-  }
+  replay("fields", 10, fuzz::check_fields);
 }
-
 TEST(FuzzCorpus, Records) {
-  const auto files = corpus("records");
-  ASSERT_GE(files.size(), 8u);
-  for (const auto& file : files) {
-    const std::string bytes = content(file);
-    EXPECT_EQ(
-        fuzz::check_records(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-        << file;
-  }
+  replay("records", 8, fuzz::check_records);
 }
-
 TEST(FuzzCorpus, Options) {
-  const auto files = corpus("options");
-  ASSERT_GE(files.size(), 8u);
-  for (const auto& file : files) {
-    const std::string bytes = content(file);
-    EXPECT_EQ(
-        fuzz::check_options(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-        << file;
-  }
+  replay("options", 8, fuzz::check_options);
 }
-
 TEST(FuzzCorpus, Outputs) {
-  const auto files = corpus("outputs");
-  ASSERT_GE(files.size(), 6u);
-  for (const auto& file : files) {
-    const std::string bytes = content(file);
-    EXPECT_EQ(
-        fuzz::check_outputs(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), "")
-        << file;
-  }
+  replay("outputs", 6, fuzz::check_outputs);
 }
 
 }  // namespace
