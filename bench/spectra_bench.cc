@@ -48,12 +48,13 @@ std::vector<spectra::oscillator_coefficients> oscillators(double dt, std::size_t
   return o;
 }
 
-void kernel(benchmark::State& state, bool vector) {
+void kernel(benchmark::State& state, bool vector, bool displacement_only = false) {
   const double dt = 0.005;
   const auto a = accelerogram(16396, dt, 1);
   const auto o = oscillators(dt, static_cast<std::size_t>(state.range(0)));
   std::vector<spectra::peak_response> peaks(o.size());
-  const spectra::batch b{a, 1, dt, o, false, nullptr, spectra::padded(o.size()), {}};
+  spectra::batch b{a, 1, dt, o, false, nullptr, spectra::padded(o.size()), {}};
+  b.displacement_only = displacement_only;
   for (auto _ : state) {
     if (vector) {
       spectra::run_batch(b, peaks);
@@ -73,7 +74,12 @@ void KernelVector(benchmark::State& state) {
 void KernelScalar(benchmark::State& state) {
   kernel(state, false);
 }
+// Sd alone, as the spectrum intensity needs it.
+void KernelDisplacementOnly(benchmark::State& state) {
+  kernel(state, true, true);
+}
 BENCHMARK(KernelVector)->Arg(8)->Arg(24)->Arg(111);
+BENCHMARK(KernelDisplacementOnly)->Arg(24);
 BENCHMARK(KernelScalar)->Arg(24);
 
 void SpectrumNgaWest2(benchmark::State& state) {

@@ -85,8 +85,10 @@ void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trac
         }
         s = response::step(c.step, s, ddyf, ddym);
         p.sd = peak(p.sd, std::fabs(s.x));
-        p.sv = peak(p.sv, std::fabs(s.dx));
-        p.sa = peak(p.sa, std::fabs(response::absolute_acceleration(c.step, s)));
+        if (!b.displacement_only) {
+          p.sv = peak(p.sv, std::fabs(s.dx));
+          p.sa = peak(p.sa, std::fabs(response::absolute_acceleration(c.step, s)));
+        }
         if (b.energy) {
           p.relative_energy = peak(p.relative_energy, relative);
           p.absolute_energy = peak(p.absolute_energy, absolute);

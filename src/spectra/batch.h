@@ -40,6 +40,9 @@ struct peak_response {
   double sa = 0;
   double relative_energy = 0;
   double absolute_energy = 0;
+  // The sample after which no peak could change any more, where the vector kernel stopped
+  // (0: it ran to the end).
+  std::size_t settled_at = 0;
 };
 
 struct batch {
@@ -59,6 +62,8 @@ struct batch {
   // for its own step): one number per oscillator, largest first. Only without energies and
   // histories; substeps and step are then unused.
   std::span<const int> substeps_of = {};
+  // Sd alone: Sv and Sa are left at zero. Only without energies and histories.
+  bool displacement_only = false;
 };
 
 // The number of (sub-)samples a history of the batch holds per oscillator.

@@ -9,6 +9,7 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "spectra/batch.h"
@@ -82,21 +83,56 @@ void load_start(D d, const batch& b, std::size_t first, V<D>& x, V<D>& dx) {
   dx = hn::Load(d, dxs);
 }
 
-// The peaks with a new state: |x|, |x'| and the absolute acceleration. |-(2hw dx) - w^2 x| is
-// |2hw dx + w^2 x|: rounding is symmetric about zero.
-template <class D>
+// The peaks with a new state: |x|, |x'| and the absolute acceleration, or |x| alone.
+// |-(2hw dx) - w^2 x| is |2hw dx + w^2 x|: rounding is symmetric about zero.
+template <bool all_peaks = true, class D>
 HWY_INLINE void take_peaks(const vector_coefficients<D>& k, V<D> x, V<D> dx, V<D>& sd, V<D>& sv,
                            V<D>& sa) {
+  if constexpr (!all_peaks) {
+    sd = hn::Max(sd, hn::Abs(x));
+    return;
+  }
   const V<D> acceleration = hn::Add(hn::Mul(k.k[hw2], dx), hn::Mul(k.k[w2], x));
   sd = hn::Max(sd, hn::Abs(x));
   sv = hn::Max(sv, hn::Abs(dx));
   sa = hn::Max(sa, hn::Abs(acceleration));
 }
 
+// Whether no later sample can raise the peaks of any lane. With q = sqrt(dx^2 + w^2 x^2), the
+// energy q^2 / 2 grows at most by |a| q per unit time (damping only takes energy away), so q
+// stays under q + R, R the input to come (the integral of |a| to the end); and w |x|, |dx|
+// and |2hw dx + w^2 x| / sqrt((2hw)^2 + w^2) are each at most q. The margin covers rounding.
+template <bool all_peaks, class D, class C>
+HWY_INLINE bool settled(D d, const C& k, V<D> x, V<D> dx, V<D> sd, V<D> sv, V<D> sa,
+                        double to_come) {
+  const V<D> q = hn::Sqrt(hn::Add(hn::Mul(dx, dx), hn::Mul(k.k[w2], hn::Mul(x, x))));
+  const V<D> bound = hn::Mul(hn::Add(q, hn::Set(d, to_come)), hn::Set(d, 1 + 1e-6));
+  auto below = hn::Lt(bound, hn::Mul(hn::Sqrt(k.k[w2]), sd));
+  if constexpr (all_peaks) {
+    const V<D> reach = hn::Sqrt(hn::Add(hn::Mul(k.k[hw2], k.k[hw2]), k.k[w2]));
+    below = hn::And(below, hn::And(hn::Lt(bound, sv), hn::Lt(hn::Mul(reach, bound), sa)));
+  }
+  return hn::AllTrue(d, below);
+}
+
+// Samples between two looks at whether the peaks have settled.
+constexpr std::size_t settle_check = 256;
+
+template <bool all_peaks, std::size_t G, class D, class C>
+bool all_settled(D d, const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
+                 const V<D>* sd, const V<D>* sv, const V<D>* sa, double to_come) {
+  for (std::size_t g = 0; g < G; ++g) {
+    if (!settled<all_peaks>(d, *coefficients_of[g], x[g], dx[g], sd[g], sv[g], sa[g], to_come)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // Sd, Sv and Sa of the lanes from first on that are oscillators of the batch (not padding).
 template <class D>
 void store_peaks(D d, const batch& b, std::size_t first, V<D> sd, V<D> sv, V<D> sa,
-                 peak_response* peaks) {
+                 peak_response* peaks, std::size_t settled_at = 0) {
   HWY_ALIGN double out[3][hn::MaxLanes(d)];
   hn::Store(sd, d, out[0]);
   hn::Store(sv, d, out[1]);
@@ -105,13 +141,15 @@ void store_peaks(D d, const batch& b, std::size_t first, V<D> sd, V<D> sv, V<D> 
     peaks[first + l].sd = out[0][l];
     peaks[first + l].sv = out[1][l];
     peaks[first + l].sa = out[2][l];
+    peaks[first + l].settled_at = settled_at;
   }
 }
 
 // G vectors of oscillators at once: the recurrence is a chain of dependent operations, and
 // independent chains keep the arithmetic units busy while each waits.
-template <std::size_t G, bool with_history>
-void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+template <std::size_t G, bool with_history, bool all_peaks>
+void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
+               std::span<const double> to_come) {
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
@@ -133,6 +171,7 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
   if (with_history && !b.ddy.empty()) record();
 
   const int k = b.substeps;
+  std::size_t settled_at = 0;
   for (std::size_t m = 1; m < b.ddy.size(); ++m) {
     for (int j = 1; j <= k; ++j) {
       const Vec ddyf = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k));
@@ -140,20 +179,28 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
       for (std::size_t g = 0; g < G; ++g) {
         const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
         advance(kg, x[g], dx[g], ddyf, ddym);
-        take_peaks(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+        take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
       }
       if (with_history) record();
     }
+    if (!to_come.empty() && m % settle_check == 0 &&
+        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa, to_come[m])) {
+      settled_at = m;
+      break;
+    }
   }
-  for (std::size_t g = 0; g < G; ++g) store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks);
+  for (std::size_t g = 0; g < G; ++g) {
+    store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks, settled_at);
+  }
 }
 
 // Oscillators that take different numbers of steps per interval, G vectors at a time: in
 // round r of an interval, the lanes with r steps or more take their r-th step and the others
 // keep their state (their peaks then cannot change). Each lane's input at its sub-steps is
 // the scalar interpolation, operation for operation.
-template <std::size_t G>
-void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+template <std::size_t G, bool all_peaks>
+void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
+               std::span<const double> to_come) {
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
@@ -188,6 +235,7 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
     k[g] = hn::Load(d, k_of[g]);
     x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
   }
+  std::size_t settled_at = 0;
   for (std::size_t m = 1; m < b.ddy.size(); ++m) {
     const double ddyf = b.ddy[m - 1], ddym = b.ddy[m];
     const Vec from = hn::Set(d, ddyf), to = hn::Set(d, ddym), rise = hn::Set(d, ddym - ddyf);
@@ -204,19 +252,39 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
         const auto steps = hn::Ge(k[g], round);  // the lanes with r steps or more
         x[g] = hn::IfThenElse(steps, xm, x[g]);
         dx[g] = hn::IfThenElse(steps, dxm, dx[g]);
-        take_peaks(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+        take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
       }
     }
+    if (!to_come.empty() && m % settle_check == 0 &&
+        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa, to_come[m])) {
+      settled_at = m;
+      break;
+    }
   }
-  for (std::size_t g = 0; g < G; ++g) store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks);
+  for (std::size_t g = 0; g < G; ++g) {
+    store_peaks(d, b, first + g * N, sd[g], sv[g], sa[g], peaks, settled_at);
+  }
 }
 
 template <std::size_t G>
-void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks) {
+void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
+               std::span<const double> to_come) {
   if (b.displacement) {
-    run_group<G, true>(b, c, first, peaks);
+    run_group<G, true, true>(b, c, first, peaks, {});
+  } else if (b.displacement_only) {
+    run_group<G, false, false>(b, c, first, peaks, to_come);
   } else {
-    run_group<G, false>(b, c, first, peaks);
+    run_group<G, false, true>(b, c, first, peaks, to_come);
+  }
+}
+
+template <std::size_t G>
+void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
+               std::span<const double> to_come) {
+  if (b.displacement_only) {
+    run_mixed<G, false>(b, c, first, peaks, to_come);
+  } else {
+    run_mixed<G, true>(b, c, first, peaks, to_come);
   }
 }
 
@@ -285,6 +353,23 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
   }
 }
 
+// For each sample, the integral of |a| from it to the end, from above (the trapezoid: |a| is
+// convex between samples); empty where the kernel must run to the end: with histories, or
+// with negative damping, which can feed the oscillator energy.
+std::vector<double> input_to_come(const batch& b) {
+  std::vector<double> r;
+  if (b.displacement || b.ddy.empty()) return r;
+  for (const oscillator_coefficients& o : b.oscillators) {
+    if (!(o.step.hw >= 0)) return r;
+  }
+  const double interval = b.step * b.substeps;
+  r.assign(b.ddy.size(), 0.0);
+  for (std::size_t m = b.ddy.size() - 1; m-- > 0;) {
+    r[m] = r[m + 1] + interval * (std::fabs(b.ddy[m]) + std::fabs(b.ddy[m + 1])) / 2;
+  }
+  return r;
+}
+
 void RunBatch(const batch& b, peak_response* peaks) {
   if (b.oscillators.empty()) return;
   const hn::ScalableTag<double> d;
@@ -298,19 +383,21 @@ void RunBatch(const batch& b, peak_response* peaks) {
     for (; first < count; first += N) run_with_energy(b, c, node_lanes, first, peaks);
     return;
   }
+  const std::vector<double> to_come = input_to_come(b);
   if (!b.substeps_of.empty()) {
     // Largest first: the vectors with more than one step per interval, then the rest.
     std::size_t mixed = 0;  // vectors with a lane of more than one step
     while ((first + mixed * N) < count && b.substeps_of[first + mixed * N] > 1) ++mixed;
-    for (; mixed >= 3; mixed -= 3, first += 3 * N) run_mixed<3>(b, c, first, peaks);
-    if (mixed == 2) run_mixed<2>(b, c, first, peaks);
-    if (mixed == 1) run_mixed<1>(b, c, first, peaks);
+    for (; mixed >= 3; mixed -= 3, first += 3 * N) run_mixed<3>(b, c, first, peaks, to_come);
+    if (mixed == 2) run_mixed<2>(b, c, first, peaks, to_come);
+    if (mixed == 1) run_mixed<1>(b, c, first, peaks, to_come);
     first += mixed * N;
   }
   constexpr std::size_t group = 3;
-  for (; first + group * N <= count; first += group * N) run_group<group>(b, c, first, peaks);
-  for (; first + 2 * N <= count; first += 2 * N) run_group<2>(b, c, first, peaks);
-  for (; first < count; first += N) run_group<1>(b, c, first, peaks);
+  for (; first + group * N <= count; first += group * N)
+    run_group<group>(b, c, first, peaks, to_come);
+  for (; first + 2 * N <= count; first += 2 * N) run_group<2>(b, c, first, peaks, to_come);
+  for (; first < count; first += N) run_group<1>(b, c, first, peaks, to_come);
 }
 
 const char* TargetName() {

@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "spectra/records.h"
+#include "spectra/spectrum.h"
 
 namespace spectra {
 namespace {
@@ -88,20 +89,35 @@ intensity_measures intensity(std::span<const double> a, double dt, const ground_
   return m;
 }
 
-const std::vector<double>& spectrum_intensity_periods() {
-  static const std::vector<double> periods = [] {
-    std::vector<double> p;
-    for (int i = 0; i <= 96; ++i) p.push_back((100 + 25 * i) / 1000.0);
-    return p;
-  }();
-  return periods;
+double spectrum_intensity_period(std::size_t i, std::size_t intervals) {
+  return 0.1 + 2.4 * static_cast<double>(i) / static_cast<double>(intervals);
 }
 
-double spectrum_intensity(std::span<const double> psv) {
-  const std::vector<double>& t = spectrum_intensity_periods();
-  double sum = 0;
-  for (std::size_t i = 1; i < t.size(); ++i) sum += (psv[i - 1] + psv[i]) / 2 * (t[i] - t[i - 1]);
-  return sum;
+spectrum_intensity_result spectrum_intensity(std::span<const double> a, double dt) {
+  constexpr std::size_t first_intervals = 768, most_intervals = 98304;
+  // PSv summed over the periods i = from, from + every, ... of a grid.
+  const auto psv_sum = [&](std::size_t intervals, std::size_t from, std::size_t every) {
+    std::vector<double> periods;
+    for (std::size_t i = from; i <= intervals; i += every) {
+      periods.push_back(spectrum_intensity_period(i, intervals));
+    }
+    const std::vector<double> sd = peak_displacements(a, dt, periods, 0.05);
+    double sum = 0;
+    for (std::size_t j = 0; j < periods.size(); ++j) sum += circular_frequency(periods[j]) * sd[j];
+    return sum;
+  };
+  std::size_t n = first_intervals;
+  const double ends = psv_sum(n, 0, n) / 2;
+  double nodes = psv_sum(n, 0, 1);  // every period of the grid
+  double si = 2.4 / static_cast<double>(n) * (nodes - ends);
+  for (;;) {
+    nodes += psv_sum(2 * n, 1, 2);  // the periods halfway
+    const double halved = 2.4 / static_cast<double>(2 * n) * (nodes - ends);
+    const double change = std::fabs(halved - si) / (halved != 0 ? std::fabs(halved) : 1);
+    if (change < spectrum_intensity_tolerance || 2 * n >= most_intervals) return {si, n, change};
+    si = halved;
+    n *= 2;
+  }
 }
 
 }  // namespace spectra

@@ -1,6 +1,7 @@
 // Intensity measures of one ground-acceleration component. Pure.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -30,9 +31,21 @@ struct intensity_measures {
 intensity_measures intensity(std::span<const double> acceleration, double dt,
                              const ground_histories& ground);
 
-// The periods of the Housner spectrum intensity, 0.1 to 2.5 s every 0.025 s.
-const std::vector<double>& spectrum_intensity_periods();
-// The integral of PSv (cm/s) over spectrum_intensity_periods by the trapezoidal rule, cm.
-double spectrum_intensity(std::span<const double> psv);
+// The Housner spectrum intensity: the integral of PSv (cm/s) at 5% damping over the periods
+// from 0.1 to 2.5 s, by the trapezoidal rule on a uniform grid of periods. PSv has a corner
+// wherever its peak moves to another sample, so the grid is halved, from 768 intervals,
+// until halving changes the integral by less than 1e-6 relative; the integral on that grid
+// is the result. At most 98304 intervals: past them the change is reported as it stands.
+struct spectrum_intensity_result {
+  double si = 0;              // cm
+  std::size_t intervals = 0;  // of the grid it is taken on
+  double halving_change = 0;  // |SI(grid halved) - SI| / |SI(grid halved)|
+};
+inline constexpr double spectrum_intensity_tolerance = 1e-6;
+spectrum_intensity_result spectrum_intensity(std::span<const double> acceleration, double dt);
+
+// The periods of a grid of the spectrum intensity: 0.1 + 2.4 i / intervals. A grid's
+// periods are exactly every other period of the grid with twice the intervals.
+double spectrum_intensity_period(std::size_t i, std::size_t intervals);
 
 }  // namespace spectra

@@ -1,6 +1,7 @@
 #include "spectra/run.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -39,13 +40,11 @@ struct unit {
   double dt = 0;
 };
 
-// Spectra to compute at one damping: the periods of the table (with rotated spectra for pairs
-// when asked), or the spectrum-intensity periods the table does not have (5%, no rotation).
+// Spectra to compute at one damping: the periods of the table, with rotated spectra for pairs.
 struct request {
   double damping = 0;
   std::vector<double> periods;     // sorted, each once
   std::vector<std::size_t> table;  // the table's periods, in their order, as indices here
-  bool rotated = false;
 };
 
 struct unit_result {
@@ -63,7 +62,9 @@ struct job {
 struct job_state {
   std::vector<loaded_file> files;
   std::vector<unit> units;
-  std::vector<std::vector<unit_result>> results;  // [unit][request]
+  std::vector<std::vector<unit_result>> results;             // [unit][request]
+  std::vector<std::pair<std::size_t, int>> intensity_tasks;  // (unit, side)
+  std::vector<std::array<spectrum_intensity_result, 2>> si;  // [unit][side]
   std::string table, intensity;
   std::vector<std::string> messages;  // for standard error, in order
   record_result result;               // for the sink
@@ -133,20 +134,7 @@ class program {
         r.table.push_back(static_cast<std::size_t>(
             std::lower_bound(r.periods.begin(), r.periods.end(), t) - r.periods.begin()));
       }
-      r.rotated = true;
       requests_.push_back(std::move(r));
-    }
-    if (o_.intensity_measures) {
-      const auto five = std::find(o_.dampings.begin(), o_.dampings.end(), 0.05);
-      request r;
-      r.damping = 0.05;
-      for (double t : spectrum_intensity_periods()) {
-        const bool in_table =
-            five != o_.dampings.end() &&
-            std::find(o_.periods.begin(), o_.periods.end(), t) != o_.periods.end();
-        if (!in_table) r.periods.push_back(t);
-      }
-      if (!r.periods.empty()) requests_.push_back(std::move(r));
     }
   }
 
@@ -295,9 +283,20 @@ class program {
         out.first.resize(n);
         if (s.units[u].pair) {
           out.second.resize(n);
-          if (requests_[r].rotated) out.rotated.resize(n);
+          out.rotated.resize(n);
         }
         for (std::size_t from = 0; from < n; from += periods_per_task) tasks.push_back(number++);
+      }
+    }
+    // The spectrum intensity of each component: a task of its own, as it takes as long as
+    // the rest of the component's spectra.
+    if (o_.intensity_measures) {
+      s.si.resize(s.units.size());
+      for (std::size_t u = 0; u < s.units.size(); ++u) {
+        for (int side = 0; side < (s.units[u].pair ? 2 : 1); ++side) {
+          s.intensity_tasks.emplace_back(u, side);
+          tasks.push_back(number++);
+        }
       }
     }
     return tasks;
@@ -376,12 +375,7 @@ class program {
         const unit& x = s.units[u];
         unit_result& out = s.results[u][r];
         const double h = requests_[r].damping;
-        if (x.pair && !requests_[r].rotated) {
-          const auto o1 = response_spectrum(x.first, x.dt, periods, h, o_.energy);
-          const auto o2 = response_spectrum(x.second, x.dt, periods, h, o_.energy);
-          std::copy(o1.begin(), o1.end(), out.first.begin() + from);
-          std::copy(o2.begin(), o2.end(), out.second.begin() + from);
-        } else if (x.pair) {
+        if (x.pair) {
           pair_spectrum p =
               response_spectrum_of_pair(x.first, x.second, x.dt, periods, h, o_.energy);
           std::copy(p.first.begin(), p.first.end(), out.first.begin() + from);
@@ -394,6 +388,9 @@ class program {
         return;
       }
     }
+    const auto [u, side] = s.intensity_tasks[task];
+    const unit& x = s.units[u];
+    s.si[u][side] = spectrum_intensity(side == 0 ? x.first : x.second, x.dt);
   }
 
   void table_row(std::string& out, std::string_view record, std::string_view component,
@@ -453,36 +450,8 @@ class program {
       out += ",,,,";
     }
     out += ',';
-    if (!std::isnan(si)) append_number(out, si);  // none for rotated rows: see intensity_of
+    if (!std::isnan(si)) append_number(out, si);
     out += '\n';
-  }
-
-  // The spectrum intensity from a unit's spectra at 5%: of a component (side 0 or 1), or of
-  // a rotated percentile (side 2; rotated spectra exist at the table's periods only).
-  double intensity_of(const job_state& s, std::size_t u, int side, int percentile) const {
-    std::vector<double> psv;
-    for (double t : spectrum_intensity_periods()) {
-      bool found = false;
-      for (std::size_t r = 0; r < requests_.size() && !found; ++r) {
-        const request& q = requests_[r];
-        if (q.damping != 0.05) continue;
-        const auto at = std::lower_bound(q.periods.begin(), q.periods.end(), t);
-        if (at == q.periods.end() || *at != t) continue;
-        const std::size_t i = static_cast<std::size_t>(at - q.periods.begin());
-        const unit_result& res = s.results[u][r];
-        if (side == 2) {
-          if (res.rotated.empty()) return NAN;
-          const rotated_peaks& p = res.rotated[i];
-          const double d = percentile == 0 ? p.rotd00 : percentile == 50 ? p.rotd50 : p.rotd100;
-          psv.push_back(circular_frequency(t) * d);
-        } else {
-          psv.push_back((side == 0 ? res.first : res.second)[i].psv);
-        }
-        found = true;
-      }
-      if (!found) return NAN;
-    }
-    return spectrum_intensity(psv);
   }
 
   void assemble(job_state& s) {
@@ -527,7 +496,15 @@ class program {
           const auto& a = g.components[c].acceleration;
           const ground_histories ground = integrate(a, g.dt, o_.detrend);
           const intensity_measures m = intensity(a, g.dt, ground);
-          const double si = intensity_of(s, u, side, 0);
+          const spectrum_intensity_result& r = s.si[u][side];
+          if (!(r.halving_change < spectrum_intensity_tolerance)) {
+            s.messages.push_back("sdofspec: warning: " + s.files[f].path + ": " +
+                                 g.components[c].name + ": halving the grid of " +
+                                 std::to_string(r.intervals) +
+                                 " periods changes the spectrum intensity by " +
+                                 shortest(r.halving_change) + " relative");
+          }
+          const double si = r.si;
           intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd, si);
           s.result.intensity.push_back(
               {g.components[c].name, m.pga, m.pgv, m.pgd, m.arias, m.d5_75, m.d5_95, m.cav, si});
@@ -565,12 +542,12 @@ class program {
         const rotated_peaks pgv = rotated_peaks_of(g1.velocity.data(), g2.velocity.data(), n);
         const rotated_peaks pgd =
             rotated_peaks_of(g1.displacement.data(), g2.displacement.data(), n);
-        const int percentiles[3] = {0, 50, 100};
         for (int k = 0; k < 3; ++k) {
           const auto pick = [&](const rotated_peaks& p) {
             return k == 0 ? p.rotd00 : k == 1 ? p.rotd50 : p.rotd100;
           };
-          const double si = intensity_of(s, u, 2, percentiles[k]);
+          // Rotated spectra are at the table's periods only: no spectrum intensity.
+          const double si = NAN;
           intensity_row(s.intensity, record, csv_names[k], nullptr, pick(pga) / standard_gravity,
                         pick(pgv), pick(pgd), si);
           s.result.intensity.push_back({csv_names[k], pick(pga) / standard_gravity, pick(pgv),

@@ -55,6 +55,33 @@ group_batch make_batch(std::span<const double> acceleration, double dt,
   return g;
 }
 
+// The peaks at each period, in one batch: the periods that take sub-steps share vectors,
+// most sub-steps first.
+std::vector<peak_response> peaks_of(std::span<const double> acceleration, double dt,
+                                    std::span<const double> periods, double damping,
+                                    bool displacement_only) {
+  std::vector<std::size_t> order(periods.size());
+  std::vector<int> k(periods.size());
+  for (std::size_t i = 0; i < periods.size(); ++i) {
+    order[i] = i;
+    k[i] = substeps(periods[i], dt);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
+  std::vector<oscillator_coefficients> oscillators;
+  std::vector<int> steps;
+  for (std::size_t i : order) {
+    oscillators.push_back(coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
+    steps.push_back(k[i]);
+  }
+  batch b{acceleration, 1, dt, oscillators, false, nullptr, padded(order.size()), {}, steps};
+  b.displacement_only = displacement_only;
+  std::vector<peak_response> peaks(order.size()), result(periods.size());
+  run_batch(b, peaks);
+  for (std::size_t j = 0; j < order.size(); ++j) result[order[j]] = peaks[j];
+  return result;
+}
+
 }  // namespace
 
 int substeps(double period, double dt) {
@@ -71,27 +98,8 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
                                                  bool energy) {
   std::vector<spectral_ordinate> result(periods.size());
   if (!energy) {
-    // One batch: the periods that take sub-steps share vectors, most sub-steps first.
-    std::vector<std::size_t> order(periods.size());
-    std::vector<int> k(periods.size());
-    for (std::size_t i = 0; i < periods.size(); ++i) {
-      order[i] = i;
-      k[i] = substeps(periods[i], dt);
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
-    std::vector<oscillator_coefficients> oscillators;
-    std::vector<int> steps;
-    for (std::size_t i : order) {
-      oscillators.push_back(
-          coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
-      steps.push_back(k[i]);
-    }
-    batch b{acceleration, 1, dt, oscillators, false, nullptr, padded(order.size()), {}, steps};
-    std::vector<peak_response> peaks(order.size());
-    run_batch(b, peaks);
-    for (std::size_t j = 0; j < order.size(); ++j)
-      result[order[j]] = ordinate(peaks[j], periods[order[j]]);
+    const std::vector<peak_response> peaks = peaks_of(acceleration, dt, periods, damping, false);
+    for (std::size_t i = 0; i < periods.size(); ++i) result[i] = ordinate(peaks[i], periods[i]);
     return result;
   }
   for (const auto& [k, members] : by_substeps(periods, dt)) {
@@ -103,6 +111,15 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
     }
   }
   return result;
+}
+
+std::vector<double> peak_displacements(std::span<const double> acceleration, double dt,
+                                       std::span<const double> periods, double damping) {
+  std::vector<double> sd;
+  for (const peak_response& p : peaks_of(acceleration, dt, periods, damping, true)) {
+    sd.push_back(p.sd);
+  }
+  return sd;
 }
 
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,

@@ -32,6 +32,10 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
                                                  std::span<const double> periods, double damping,
                                                  bool energy);
 
+// Sd alone (cm) at each period: what the spectrum gives, at less cost.
+std::vector<double> peak_displacements(std::span<const double> acceleration, double dt,
+                                       std::span<const double> periods, double damping);
+
 // Both components of a horizontal pair, and their rotated spectra (of the displacement; PSv
 // and PSa follow as w and w^2 times it).
 struct pair_spectrum {

@@ -112,25 +112,68 @@ TEST(Batch, VectorLanesEqualTheScalarTwin) {
   }
 }
 
-// Oscillators of different sub-steps in shared vectors: still what the plain loop computes.
+// Oscillators of different sub-steps in shared vectors, the last vector of one step each: still
+// what the plain loop computes; and Sd alone is the same Sd.
 TEST(Batch, MixedSubStepsEqualTheScalarTwin) {
   double dt = 0;
   const std::vector<double> a = el_centro(2, dt);
-  const std::vector<int> k = {7, 5, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1};
+  std::vector<int> k = {7, 5, 3, 3, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2};
+  k.resize(k.size() + 13, 1);
   std::vector<oscillator_coefficients> oscillators;
   for (std::size_t i = 0; i < k.size(); ++i) {
     oscillators.push_back(coefficients(
         0.05, circular_frequency(0.01 + 0.004 * static_cast<double>(i)), dt / k[i], false));
   }
   batch b{a, 1, dt, oscillators, false, nullptr, padded(k.size()), {}, k};
-  std::vector<peak_response> vector_peaks(k.size()), scalar_peaks(k.size());
+  std::vector<peak_response> vector_peaks(k.size()), scalar_peaks(k.size()), sd_alone(k.size());
   run_batch(b, vector_peaks);
   run_batch_scalar(b, scalar_peaks);
+  b.displacement_only = true;
+  run_batch(b, sd_alone);
   for (std::size_t i = 0; i < k.size(); ++i) {
     ASSERT_TRUE(same_bits(vector_peaks[i].sd, scalar_peaks[i].sd)) << i;
     ASSERT_TRUE(same_bits(vector_peaks[i].sv, scalar_peaks[i].sv)) << i;
     ASSERT_TRUE(same_bits(vector_peaks[i].sa, scalar_peaks[i].sa)) << i;
+    ASSERT_TRUE(same_bits(sd_alone[i].sd, scalar_peaks[i].sd)) << i;
   }
+}
+
+// The vector kernel stops where no later sample can raise a peak: its peaks are still those of
+// the plain loop over every sample, on real records, dampings and periods, with sub-steps and
+// with Sd alone; and it does stop early on many of them.
+TEST(Batch, StoppingEarlyKeepsEveryPeak) {
+  std::size_t stopped = 0, lanes = 0;
+  for (const char* name : {"lomaprieta1989-corralitos.csv", "mexico1985-sct.csv",
+                           "northridge1994-sylmar-aftershock.csv", "sanfernando1971-pacoima.csv"}) {
+    for (int c = 0; c < 3; ++c) {
+      double dt = 0;
+      const std::vector<double> a = component_of(std::string(TEST_DATA_DIR) + "/" + name, c, dt);
+      for (double h : {0.0, 0.02, 0.05, 0.2}) {
+        std::vector<oscillator_coefficients> o;
+        std::vector<int> k;
+        for (int i = 40; i-- > 0;) {
+          const double period = 0.01 * std::pow(1.2, i);
+          k.insert(k.begin(), substeps(period, dt));
+          o.insert(o.begin(), coefficients(h, circular_frequency(period), dt / k.front(), false));
+        }
+        batch b{a, 1, dt, o, false, nullptr, padded(o.size()), {}, k};
+        std::vector<peak_response> full(o.size()), vector(o.size()), sd_alone(o.size());
+        run_batch_scalar(b, full);
+        run_batch(b, vector);
+        b.displacement_only = true;
+        run_batch(b, sd_alone);
+        for (std::size_t i = 0; i < o.size(); ++i) {
+          SCOPED_TRACE(::testing::Message() << name << " " << c << " " << h << " " << i);
+          ASSERT_TRUE(same_bits(vector[i].sd, full[i].sd) && same_bits(vector[i].sv, full[i].sv) &&
+                      same_bits(vector[i].sa, full[i].sa));
+          ASSERT_TRUE(same_bits(sd_alone[i].sd, full[i].sd));
+          stopped += vector[i].settled_at > 0;
+        }
+        lanes += o.size();
+      }
+    }
+  }
+  EXPECT_GT(stopped, lanes / 3);
 }
 
 // Chopra, Dynamics of Structures: El Centro NS at 2% damping, D = 6.78, 15.16 and 18.97 cm at
