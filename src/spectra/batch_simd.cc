@@ -184,7 +184,8 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
       if (with_history) record();
     }
     if (!to_come.empty() && m % settle_check == 0 &&
-        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa, to_come[m])) {
+        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
+                                  to_come[m / settle_check])) {
       settled_at = m;
       break;
     }
@@ -256,7 +257,8 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
       }
     }
     if (!to_come.empty() && m % settle_check == 0 &&
-        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa, to_come[m])) {
+        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
+                                  to_come[m / settle_check])) {
       settled_at = m;
       break;
     }
@@ -353,9 +355,9 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
   }
 }
 
-// For each sample, the integral of |a| from it to the end, from above (the trapezoid: |a| is
-// convex between samples); empty where the kernel must run to the end: with histories, or
-// with negative damping, which can feed the oscillator energy.
+// At every settle_check-th sample, the integral of |a| from it to the end, from above (the
+// trapezoid: |a| is convex between samples); empty where the kernel must run to the end: with
+// histories, or with negative damping, which can feed the oscillator energy.
 std::vector<double> input_to_come(const batch& b) {
   std::vector<double> r;
   if (b.displacement || b.ddy.empty()) return r;
@@ -363,9 +365,11 @@ std::vector<double> input_to_come(const batch& b) {
     if (!(o.step.hw >= 0)) return r;
   }
   const double interval = b.step * b.substeps;
-  r.assign(b.ddy.size(), 0.0);
+  r.assign((b.ddy.size() - 1) / settle_check + 1, 0.0);
+  double sum = 0;
   for (std::size_t m = b.ddy.size() - 1; m-- > 0;) {
-    r[m] = r[m + 1] + interval * (std::fabs(b.ddy[m]) + std::fabs(b.ddy[m + 1])) / 2;
+    sum = sum + interval * (std::fabs(b.ddy[m]) + std::fabs(b.ddy[m + 1])) / 2;
+    if (m % settle_check == 0) r[m / settle_check] = sum;
   }
   return r;
 }

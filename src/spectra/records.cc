@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <optional>
+#include <thread>
 
 #include "textio/input_stream.h"
 #include "textio/list_input.h"
@@ -74,6 +76,49 @@ const char* why_stopped(textio::read_status status) {
   return "";
 }
 
+// Tables this long are read in two halves at once.
+constexpr std::size_t split_size = 1 << 20;
+
+// The samples of a table's lines from one offset on, up to the first record that ends at or
+// past another (or the end of the text), accelerations scaled to gal, with room for a number
+// of them.
+struct samples_part {
+  std::vector<double> acceleration[3];
+  double times[2] = {0, 0};  // of the first two samples
+  std::size_t samples = 0;
+  std::size_t end = 0;  // where reading stopped
+  std::optional<read_result> error;
+};
+
+samples_part read_samples(std::string_view text, std::size_t from, std::size_t to, double scale,
+                          std::size_t room) {
+  samples_part part;
+  for (auto& a : part.acceleration) a.reserve(room);
+  textio::input_stream in(text.substr(from));
+  while (from + in.offset() < to) {
+    double v[4] = {0, 0, 0, 0};
+    const std::size_t start = from + in.offset();
+    const textio::read_status status = textio::parse_list(in, {{v[0], v[1], v[2], v[3]}});
+    if (status == textio::read_status::end_of_file) break;  // an incomplete last line too
+    if (status != textio::read_status::ok) {
+      part.error = failure(line_at(text, from + in.offset()), why_stopped(status));
+      break;
+    }
+    // In cm/s2 a value can go beyond the doubles even where it was within them in g.
+    bool finite = std::isfinite(v[0]);
+    for (int k = 1; k < 4; ++k) finite = finite && std::isfinite(v[k] * scale);
+    if (!finite) {
+      part.error = failure(line_at(text, start), "a value out of range");
+      break;
+    }
+    if (part.samples < 2) part.times[part.samples] = v[0];
+    ++part.samples;
+    for (int k = 0; k < 3; ++k) part.acceleration[k].push_back(v[k + 1] * scale);
+  }
+  part.end = from + in.offset();
+  return part;
+}
+
 // sdofresp's layout: four header items, then samples of time and three accelerations.
 read_result read_table(std::string_view text, std::optional<acceleration_unit> unit_if_unstated) {
   textio::input_stream in(text);
@@ -109,27 +154,47 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
   if (!unit) return failure(1, "the header names no unit: give --units g, gal or m/s2");
   const double scale = in_gal(*unit);
 
-  std::vector<double> times;
-  for (;;) {
-    double v[4] = {0, 0, 0, 0};
-    const std::size_t start = in.offset();
-    status = textio::parse_list(in, {{v[0], v[1], v[2], v[3]}});
-    if (status == textio::read_status::end_of_file) break;  // an incomplete last line too
-    if (status != textio::read_status::ok) return stopped(status);
-    // In cm/s2 a value can go beyond the doubles even where it was within them in g.
-    for (int k = 0; k < 4; ++k) {
-      if (!std::isfinite(k == 0 ? v[0] : v[k] * scale)) {
-        return failure(line_at(text, start), "a value out of range");
-      }
-    }
-    times.push_back(v[0]);
-    for (int k = 0; k < 3; ++k) {
-      result.record.components[k].acceleration.push_back(v[k + 1] * scale);
+  // A long table is read in two halves at once: the second from a line start past the
+  // middle, where a record starts unless one runs over lines. The first half then ends
+  // exactly there; if not, what follows it is read again.
+  const std::size_t body = in.offset();
+  // A sample a line, usually: room for them all at once, in the first half's vectors.
+  const auto lines = static_cast<std::size_t>(
+      std::count(text.begin() + static_cast<std::ptrdiff_t>(body), text.end(), '\n'));
+  std::size_t middle = text.size();
+  if (text.size() - body >= split_size) {
+    middle = std::min(text.size(), text.find('\n', body + (text.size() - body) / 2) + 1);
+  }
+  samples_part first, second;
+  if (middle < text.size()) {
+    std::thread reader(
+        [&] { second = read_samples(text, middle, text.size(), scale, lines / 2 + 1); });
+    first = read_samples(text, body, middle, scale, lines + 1);
+    reader.join();
+  } else {
+    first = read_samples(text, body, text.size(), scale, lines + 1);
+  }
+  if (first.error) return *first.error;
+  if (first.end < text.size() && first.end != middle) {
+    second = read_samples(text, first.end, text.size(), scale, 0);
+  }
+  if (second.error) return *second.error;
+  const std::size_t samples = first.samples + second.samples;
+  double first_times[2] = {0, 0};
+  std::size_t timed = 0;
+  for (const samples_part* p : {&first, &second}) {
+    for (std::size_t i = 0; i < std::min<std::size_t>(2, p->samples) && timed < 2; ++i) {
+      first_times[timed++] = p->times[i];
     }
   }
-  if (times.size() < 2) return failure(last_line(text), "fewer than two samples");
+  for (int k = 0; k < 3; ++k) {
+    std::vector<double>& a = result.record.components[k].acceleration;
+    a = std::move(first.acceleration[k]);
+    a.insert(a.end(), second.acceleration[k].begin(), second.acceleration[k].end());
+  }
+  if (samples < 2) return failure(last_line(text), "fewer than two samples");
   // As sdofresp: the interval is that of the first two samples.
-  result.record.dt = times[1] - times[0];
+  result.record.dt = first_times[1] - first_times[0];
   if (!(result.record.dt > 0)) return failure(3, "the first two times do not increase");
   return result;
 }

@@ -38,6 +38,11 @@ class real_env final : public environment {
       return false;
     }
     content.clear();
+    // A file's size known, its text grows in place: no copying as it grows.
+    struct stat status;
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
+      content.reserve(static_cast<std::size_t>(status.st_size));
+    }
     char buffer[1 << 16];
     for (;;) {
       const ssize_t n = ::read(fd, buffer, sizeof buffer);

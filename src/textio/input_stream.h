@@ -44,6 +44,14 @@ class input_stream {
     return c;
   }
 
+  // The characters already in memory and not consumed yet (perhaps not all that follow), for
+  // readers that scan ahead; consume takes the first n of them.
+  std::string_view ahead() const { return {data_ + position_, size_ - position_}; }
+  void consume(std::size_t n) {
+    position_ += n;
+    width_ = 1;
+  }
+
   // Characters consumed from a stream over text (where a reader stopped).
   std::size_t offset() const { return position_; }
 

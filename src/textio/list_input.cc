@@ -5,6 +5,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "textio/decimal.h"
@@ -104,6 +105,7 @@ class list_reader {
     significand digits;
   };
 
+  bool read_plain_line(std::span<const read_item> items);
   read_status read_real(value& v);
   read_status read_text(value& v);
   // Reads an optional sign and digits; each character read is passed to keep.
@@ -125,7 +127,67 @@ class list_reader {
   bool glued_ = false;        // the last value ended on a character that separates nothing
 };
 
+// The usual record: numbers only, all on its line, each a sign, digits, a point and an E or D
+// exponent with digits, separated by blanks or one comma. It is read straight from memory to
+// the same doubles; anything else (a null, a repeat count, a slash, a value on the next line,
+// a line end not yet read) is left to the general reader, from the same place.
+bool list_reader::read_plain_line(std::span<const read_item> items) {
+  constexpr std::size_t most = 8;
+  if (items.size() > most) return false;
+  for (const read_item& item : items) {
+    if (!item.real()) return false;
+  }
+  const std::string_view ahead = in_.ahead();
+  const char* p = ahead.data();
+  const char* const end_of_ahead = p + ahead.size();
+  const auto skip_blanks_ahead = [&] {
+    while (p < end_of_ahead && is_blank(*p)) ++p;
+  };
+  const auto digit_ahead = [&] { return p < end_of_ahead && is_digit(*p); };
+  double values[most];
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    skip_blanks_ahead();
+    if (i > 0 && p < end_of_ahead && *p == ',') {
+      ++p;
+      skip_blanks_ahead();
+    }
+    if (p == end_of_ahead) return false;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    significand digits;
+    bool any_digit = false;
+    for (; digit_ahead(); ++p, any_digit = true) digits.add_integer_digit(*p);
+    if (p < end_of_ahead && *p == '.') {
+      for (++p; digit_ahead(); ++p, any_digit = true) digits.add_fraction_digit(*p);
+    }
+    if (!any_digit || p == end_of_ahead) return false;
+    long exponent = 0;
+    if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
+      ++p;
+      const bool negative_exponent = p < end_of_ahead && *p == '-';
+      if (p < end_of_ahead && (*p == '+' || *p == '-')) ++p;
+      if (!digit_ahead()) return false;
+      for (; digit_ahead(); ++p) {
+        if (exponent > exponent_max / 10) return false;
+        exponent = exponent * 10 + (*p - '0');
+      }
+      if (negative_exponent) exponent = -exponent;
+    }
+    // What ends the number: a blank, a comma, or the line end after the last one.
+    if (p == end_of_ahead) return false;
+    const bool line_end = *p == '\n' || (*p == '\r' && p + 1 < end_of_ahead && p[1] == '\n');
+    if (!(is_blank(*p) || *p == ',' || (line_end && i + 1 == items.size()))) return false;
+    values[i] = to_double(digits, exponent, negative);
+  }
+  const void* line_end = std::memchr(p, '\n', static_cast<std::size_t>(end_of_ahead - p));
+  if (!line_end) return false;
+  for (std::size_t i = 0; i < items.size(); ++i) *items[i].real() = values[i];
+  in_.consume(static_cast<std::size_t>(static_cast<const char*>(line_end) - ahead.data()) + 1);
+  return true;
+}
+
 read_status list_reader::read(std::span<const read_item> items) {
+  if (read_plain_line(items)) return read_status::ok;
   std::size_t next = 0;
   while (next < items.size()) {
     if (after_value_) {
