@@ -156,6 +156,18 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
   for (const auto unit : {std::optional<spectra::acceleration_unit>(),
                           std::optional(spectra::acceleration_unit::g)}) {
     const spectra::read_result r = spectra::read_record(text, unit);
+    // Read in two halves at once (as long tables are), the same record or the same failure.
+    const spectra::read_result halves = spectra::read_record(text, unit, 0);
+    if (halves.error.line != r.error.line || halves.error.message != r.error.message ||
+        halves.record.dt != r.record.dt ||
+        halves.record.components.size() != r.record.components.size()) {
+      return "reading in halves differs";
+    }
+    for (std::size_t k = 0; k < r.record.components.size(); ++k) {
+      if (halves.record.components[k].acceleration != r.record.components[k].acceleration) {
+        return "reading in halves gives other samples";
+      }
+    }
     if (!r.ok()) {
       if (r.error.line < 1 || r.error.line > lines) return "a failure outside the text's lines";
       continue;

@@ -76,9 +76,6 @@ const char* why_stopped(textio::read_status status) {
   return "";
 }
 
-// Tables this long are read in two halves at once.
-constexpr std::size_t split_size = 1 << 20;
-
 // The samples of a table's lines from one offset on, up to the first record that ends at or
 // past another (or the end of the text), accelerations scaled to gal, with room for a number
 // of them.
@@ -120,7 +117,8 @@ samples_part read_samples(std::string_view text, std::size_t from, std::size_t t
 }
 
 // sdofresp's layout: four header items, then samples of time and three accelerations.
-read_result read_table(std::string_view text, std::optional<acceleration_unit> unit_if_unstated) {
+read_result read_table(std::string_view text, std::optional<acceleration_unit> unit_if_unstated,
+                       std::size_t halves_from) {
   textio::input_stream in(text);
   textio::text40 head[4];
   for (auto& h : head) h.fill(' ');
@@ -162,8 +160,9 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
   const auto lines = static_cast<std::size_t>(
       std::count(text.begin() + static_cast<std::ptrdiff_t>(body), text.end(), '\n'));
   std::size_t middle = text.size();
-  if (text.size() - body >= split_size) {
-    middle = std::min(text.size(), text.find('\n', body + (text.size() - body) / 2) + 1);
+  if (text.size() - body >= halves_from) {
+    const std::size_t line_end = text.find('\n', body + (text.size() - body) / 2);
+    if (line_end != std::string_view::npos) middle = line_end + 1;
   }
   samples_part first, second;
   if (middle < text.size()) {
@@ -175,8 +174,9 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
     first = read_samples(text, body, text.size(), scale, lines + 1);
   }
   if (first.error) return *first.error;
-  if (first.end < text.size() && first.end != middle) {
-    second = read_samples(text, first.end, text.size(), scale, 0);
+  if (first.end != middle) {  // the second half began inside a record: it does not count
+    second = first.end < text.size() ? read_samples(text, first.end, text.size(), scale, 0)
+                                     : samples_part();
   }
   if (second.error) return *second.error;
   const std::size_t samples = first.samples + second.samples;
@@ -339,12 +339,13 @@ double in_gal(acceleration_unit unit) {
   return 1;
 }
 
-read_result read_record(std::string_view text, std::optional<acceleration_unit> unit_if_unstated) {
+read_result read_record(std::string_view text, std::optional<acceleration_unit> unit_if_unstated,
+                        std::size_t halves_from) {
   const std::vector<std::string_view> header = first_lines(text, 4);
   if (header.size() == 4 && lower(header[3]).find("npts") != std::string::npos) {
     return read_at2(text);
   }
-  return read_table(text, unit_if_unstated);
+  return read_table(text, unit_if_unstated, halves_from);
 }
 
 bool is_vertical_name(std::string_view name) {

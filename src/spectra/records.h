@@ -48,8 +48,11 @@ struct read_result {
 
 // Reads either layout, told apart by content: an .AT2 file names NPTS on its fourth line.
 // unit_if_unstated is the unit of a record in sdofresp's layout whose header names none.
+// A table of halves_from bytes or more is read in two halves at once, to the same result.
+inline constexpr std::size_t read_in_halves_from = 1 << 20;
 read_result read_record(std::string_view text,
-                        std::optional<acceleration_unit> unit_if_unstated = std::nullopt);
+                        std::optional<acceleration_unit> unit_if_unstated = std::nullopt,
+                        std::size_t halves_from = read_in_halves_from);
 
 // Whether an AT2 component name stands for the vertical (UP, DWN, V, VER, Z and the like).
 bool is_vertical_name(std::string_view name);

@@ -499,10 +499,9 @@ class program {
           const spectrum_intensity_result& r = s.si[u][side];
           if (!(r.halving_change < spectrum_intensity_tolerance)) {
             s.messages.push_back("sdofspec: warning: " + s.files[f].path + ": " +
-                                 g.components[c].name + ": halving the grid of " +
-                                 std::to_string(r.intervals) +
-                                 " periods changes the spectrum intensity by " +
-                                 shortest(r.halving_change) + " relative");
+                                 g.components[c].name + ": the spectrum intensity on " +
+                                 std::to_string(r.intervals) + " intervals changes by " +
+                                 shortest(r.halving_change) + " relative when they are halved");
           }
           const double si = r.si;
           intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd, si);
