@@ -38,6 +38,37 @@ oscillator_coefficients coefficients(double h, double w, double dt, bool with_en
   return c;
 }
 
+displacement_recurrence eliminate_velocity(const response::recurrence& r) {
+  // x(m) = a11 x(m-1) + a12 v(m-1) + ..., with a12 v(m-1) taken from the step before.
+  return {r.a11 + r.a22,
+          r.a12 * r.a21 - r.a11 * r.a22,
+          r.b12,
+          r.b11 + r.a12 * r.b22 - r.a22 * r.b12,
+          r.a12 * r.b21 - r.a22 * r.b11,
+          r};
+}
+
+void run_displacements_scalar(std::span<const double> ddy,
+                              std::span<const displacement_recurrence> oscillators,
+                              std::span<peak_response> peaks) {
+  for (std::size_t lane = 0; lane < oscillators.size(); ++lane) {
+    const displacement_recurrence& c = oscillators[lane];
+    peak_response p;
+    if (ddy.size() >= 2) {
+      double before = 0, last = c.step.b12 * ddy[1] + c.step.b11 * ddy[0];
+      p.sd = peak(p.sd, std::fabs(last));
+      for (std::size_t m = 2; m < ddy.size(); ++m) {
+        const double input = c.e0 * ddy[m] + c.e1 * ddy[m - 1] + c.e2 * ddy[m - 2];
+        const double x = c.c1 * last + (c.c2 * before + input);
+        p.sd = peak(p.sd, std::fabs(x));
+        before = last;
+        last = x;
+      }
+    }
+    peaks[lane] = p;
+  }
+}
+
 void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trace& more) {
   const std::size_t n = b.ddy.size();
   const std::size_t count = b.oscillators.size();

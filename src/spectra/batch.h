@@ -83,6 +83,25 @@ struct trace {
   double* damping_energy = nullptr;   // with batch::energy
 };
 
+// Sd alone at one step per sample, by the recurrence of the displacement on its last two values
+// (the velocity eliminated): x(m) = c1 x(m-1) + (c2 x(m-2) + (e0 ddy(m) + e1 ddy(m-1) +
+// e2 ddy(m-2))), summed so, from rest; x(1) by the recurrence above. The same oscillator with about
+// half the arithmetic, but not the same rounding (the two agree to about 1e-11): for what is
+// integrated over many periods, the spectrum intensity.
+struct displacement_recurrence {
+  double c1, c2, e0, e1, e2;
+  response::recurrence step;  // for x(1), and the velocity where the kernel looks back
+};
+displacement_recurrence eliminate_velocity(const response::recurrence& r);
+
+// Sd (and settled_at) of each oscillator, in vector lanes; the scalar twin below.
+void run_displacements(std::span<const double> ddy, double dt,
+                       std::span<const displacement_recurrence> oscillators,
+                       std::span<peak_response> peaks);
+void run_displacements_scalar(std::span<const double> ddy,
+                              std::span<const displacement_recurrence> oscillators,
+                              std::span<peak_response> peaks);
+
 // The plain loop, one oscillator after the other.
 void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trace& more = {});
 

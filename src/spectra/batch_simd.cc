@@ -118,9 +118,20 @@ HWY_INLINE bool settled(D d, const C& k, V<D> x, V<D> dx, V<D> sd, V<D> sv, V<D>
 // Samples between two looks at whether the peaks have settled.
 constexpr std::size_t settle_check = 256;
 
+// The sample after which the kernel next looks at whether the peaks have settled (every
+// settle_check-th one), plus one, or n: the steps before it make a loop of their own, as tight
+// as without the looks. (The state stays in registers only if no lambda or call takes its
+// address in that loop.)
+inline std::size_t next_look(std::size_t m, std::size_t n) {
+  return std::min(n, (m / settle_check + 1) * settle_check + 1);
+}
+inline bool time_to_look(bool may_stop, std::size_t m) {
+  return may_stop && (m - 1) % settle_check == 0;
+}
+
 template <bool all_peaks, std::size_t G, class D, class C>
-bool all_settled(D d, const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
-                 const V<D>* sd, const V<D>* sv, const V<D>* sa, double to_come) {
+HWY_INLINE bool all_settled(D d, const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
+                            const V<D>* sd, const V<D>* sv, const V<D>* sa, double to_come) {
   for (std::size_t g = 0; g < G; ++g) {
     if (!settled<all_peaks>(d, *coefficients_of[g], x[g], dx[g], sd[g], sv[g], sa[g], to_come)) {
       return false;
@@ -172,21 +183,23 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
 
   const int k = b.substeps;
   std::size_t settled_at = 0;
-  for (std::size_t m = 1; m < b.ddy.size(); ++m) {
-    for (int j = 1; j <= k; ++j) {
-      const Vec ddyf = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k));
-      const Vec ddym = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j, k));
-      for (std::size_t g = 0; g < G; ++g) {
-        const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
-        advance(kg, x[g], dx[g], ddyf, ddym);
-        take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+  for (std::size_t m = 1; m < b.ddy.size();) {
+    for (const std::size_t look = next_look(m, b.ddy.size()); m < look; ++m) {
+      for (int j = 1; j <= k; ++j) {
+        const Vec ddyf = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k));
+        const Vec ddym = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j, k));
+        for (std::size_t g = 0; g < G; ++g) {
+          const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
+          advance(kg, x[g], dx[g], ddyf, ddym);
+          take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+        }
+        if (with_history) record();
       }
-      if (with_history) record();
     }
-    if (!to_come.empty() && m % settle_check == 0 &&
+    if (time_to_look(!to_come.empty(), m) &&
         all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
-                                  to_come[m / settle_check])) {
-      settled_at = m;
+                                  to_come[(m - 1) / settle_check])) {
+      settled_at = m - 1;
       break;
     }
   }
@@ -237,29 +250,32 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
     x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
   }
   std::size_t settled_at = 0;
-  for (std::size_t m = 1; m < b.ddy.size(); ++m) {
-    const double ddyf = b.ddy[m - 1], ddym = b.ddy[m];
-    const Vec from = hn::Set(d, ddyf), to = hn::Set(d, ddym), rise = hn::Set(d, ddym - ddyf);
-    for (int r = 1; r <= rounds; ++r) {
-      const Vec round = hn::Set(d, r);
-      for (std::size_t g = 0; g < G; ++g) {
-        const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
-        const Vec af =
-            r == 1 ? from : hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r - 1, g))));
-        const Vec am = hn::IfThenElse(hn::Eq(k[g], round), to,
-                                      hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r, g)))));
-        Vec xm = x[g], dxm = dx[g];
-        advance(kg, xm, dxm, af, am);
-        const auto steps = hn::Ge(k[g], round);  // the lanes with r steps or more
-        x[g] = hn::IfThenElse(steps, xm, x[g]);
-        dx[g] = hn::IfThenElse(steps, dxm, dx[g]);
-        take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+  for (std::size_t m = 1; m < b.ddy.size();) {
+    for (const std::size_t look = next_look(m, b.ddy.size()); m < look; ++m) {
+      const double ddyf = b.ddy[m - 1], ddym = b.ddy[m];
+      const Vec from = hn::Set(d, ddyf), to = hn::Set(d, ddym), rise = hn::Set(d, ddym - ddyf);
+      for (int r = 1; r <= rounds; ++r) {
+        const Vec round = hn::Set(d, r);
+        for (std::size_t g = 0; g < G; ++g) {
+          const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
+          const Vec af =
+              r == 1 ? from : hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r - 1, g))));
+          const Vec am =
+              hn::IfThenElse(hn::Eq(k[g], round), to,
+                             hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r, g)))));
+          Vec xm = x[g], dxm = dx[g];
+          advance(kg, xm, dxm, af, am);
+          const auto steps = hn::Ge(k[g], round);  // the lanes with r steps or more
+          x[g] = hn::IfThenElse(steps, xm, x[g]);
+          dx[g] = hn::IfThenElse(steps, dxm, dx[g]);
+          take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+        }
       }
     }
-    if (!to_come.empty() && m % settle_check == 0 &&
+    if (time_to_look(!to_come.empty(), m) &&
         all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
-                                  to_come[m / settle_check])) {
-      settled_at = m;
+                                  to_come[(m - 1) / settle_check])) {
+      settled_at = m - 1;
       break;
     }
   }
@@ -355,23 +371,34 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
   }
 }
 
-// At every settle_check-th sample, the integral of |a| from it to the end, from above (the
-// trapezoid: |a| is convex between samples); empty where the kernel must run to the end: with
-// histories, or with negative damping, which can feed the oscillator energy.
-std::vector<double> input_to_come(const batch& b) {
-  std::vector<double> r;
-  if (b.displacement || b.ddy.empty()) return r;
-  for (const oscillator_coefficients& o : b.oscillators) {
-    if (!(o.step.hw >= 0)) return r;
-  }
-  const double interval = b.step * b.substeps;
-  r.assign((b.ddy.size() - 1) / settle_check + 1, 0.0);
+// At every settle_check-th sample, a bound on the integral of |a| from it to the end: dt
+// times the sum of |a| at the samples from it on (the trapezoid of each interval, which takes
+// half of each end, is above the integral: |a| is convex between samples).
+std::vector<double> input_to_come(std::span<const double> ddy, double interval) {
+  std::vector<double> r((ddy.size() - 1) / settle_check + 1, 0.0);
   double sum = 0;
-  for (std::size_t m = b.ddy.size() - 1; m-- > 0;) {
-    sum = sum + interval * (std::fabs(b.ddy[m]) + std::fabs(b.ddy[m + 1])) / 2;
-    if (m % settle_check == 0) r[m / settle_check] = sum;
+  for (std::size_t j = r.size(); j-- > 0;) {
+    const std::size_t from = j * settle_check, to = std::min(ddy.size(), from + settle_check);
+    double part[4] = {0, 0, 0, 0};  // four sums that need not wait for one another
+    std::size_t m = from;
+    for (; m + 4 <= to; m += 4) {
+      for (std::size_t i = 0; i < 4; ++i) part[i] += std::fabs(ddy[m + i]);
+    }
+    for (; m < to; ++m) part[0] += std::fabs(ddy[m]);
+    sum += interval * ((part[0] + part[1]) + (part[2] + part[3]));
+    r[j] = sum;
   }
   return r;
+}
+
+// The same for a batch; empty where the kernel must run to the end: with histories, or with
+// negative damping, which can feed the oscillator energy.
+std::vector<double> input_to_come(const batch& b) {
+  if (b.displacement || b.ddy.empty()) return {};
+  for (const oscillator_coefficients& o : b.oscillators) {
+    if (!(o.step.hw >= 0)) return {};
+  }
+  return input_to_come(b.ddy, b.step * b.substeps);
 }
 
 void RunBatch(const batch& b, peak_response* peaks) {
@@ -404,6 +431,110 @@ void RunBatch(const batch& b, peak_response* peaks) {
   for (; first < count; first += N) run_group<1>(b, c, first, peaks, to_come);
 }
 
+// The displacement alone, G vectors at a time: each lane as run_displacements_scalar, and
+// stopping where the peaks have settled (the velocity one sample back recovered from the
+// last two displacements).
+enum two_back { c1, c2, e0, e1, e2, x_a11, x_a12, x_b11, x_b12, x_w2, two_back_count };
+
+template <std::size_t G>
+void run_two_back(std::span<const double> ddy, double dt, const std::vector<double>& c,
+                  std::size_t padded, std::size_t first, peak_response* peaks,
+                  std::span<const double> to_come) {
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  using Vec = V<decltype(d)>;
+  // The five of the recurrence stay in registers; the others are loaded where they are needed.
+  const auto load = [&](int i, std::size_t g) {
+    return hn::LoadU(d, &c[static_cast<std::size_t>(i) * padded + first + g * N]);
+  };
+  Vec k[G][5], before[G], last[G], sd[G];
+  const Vec a0 = hn::Set(d, ddy[0]), a1 = hn::Set(d, ddy[1]);
+  for (std::size_t g = 0; g < G; ++g) {
+    for (int i = 0; i < 5; ++i) k[g][i] = load(i, g);
+    before[g] = hn::Zero(d);
+    last[g] = hn::Add(hn::Mul(load(x_b12, g), a1), hn::Mul(load(x_b11, g), a0));
+    sd[g] = hn::Max(hn::Zero(d), hn::Abs(last[g]));
+  }
+  std::size_t settled_at = 0;
+  for (std::size_t m = 2; m < ddy.size();) {
+    for (const std::size_t look = next_look(m, ddy.size()); m < look; ++m) {
+      const Vec am = hn::Set(d, ddy[m]), am1 = hn::Set(d, ddy[m - 1]), am2 = hn::Set(d, ddy[m - 2]);
+      for (std::size_t g = 0; g < G; ++g) {
+        // Summed so that x waits on the last x for one multiplication and one addition only.
+        const Vec input =
+            hn::Add(hn::Add(hn::Mul(k[g][e0], am), hn::Mul(k[g][e1], am1)), hn::Mul(k[g][e2], am2));
+        const Vec x =
+            hn::Add(hn::Mul(k[g][c1], last[g]), hn::Add(hn::Mul(k[g][c2], before[g]), input));
+        sd[g] = hn::Max(sd[g], hn::Abs(x));
+        before[g] = last[g];
+        last[g] = x;
+      }
+    }
+    if (!time_to_look(!to_come.empty(), m)) continue;
+    // The state at the sample before the last: x there, and a12 v from x(last) = a12 v +
+    // a11 x + b12 ddy(last) + b11 ddy(last - 1); the input to come from there on.
+    const std::size_t at = m - 1;
+    const Vec am = hn::Set(d, ddy[at]), am1 = hn::Set(d, ddy[at - 1]);
+    const double to_come_there =
+        to_come[at / settle_check] + dt * (std::fabs(ddy[at - 1]) + std::fabs(ddy[at])) / 2;
+    bool settled = true;
+    for (std::size_t g = 0; g < G; ++g) {
+      const Vec v = hn::Div(hn::Sub(hn::Sub(hn::Sub(last[g], hn::Mul(load(x_a11, g), before[g])),
+                                            hn::Mul(load(x_b12, g), am)),
+                                    hn::Mul(load(x_b11, g), am1)),
+                            load(x_a12, g));
+      const Vec w2 = load(x_w2, g);
+      const Vec q = hn::Sqrt(hn::Add(hn::Mul(v, v), hn::Mul(w2, hn::Mul(before[g], before[g]))));
+      const Vec bound = hn::Mul(hn::Add(q, hn::Set(d, to_come_there)), hn::Set(d, 1 + 1e-6));
+      settled = settled && hn::AllTrue(d, hn::Lt(bound, hn::Mul(hn::Sqrt(w2), sd[g])));
+    }
+    if (settled) {
+      settled_at = at;
+      break;
+    }
+  }
+  for (std::size_t g = 0; g < G; ++g) {
+    HWY_ALIGN double out[hn::MaxLanes(d)];
+    hn::Store(sd[g], d, out);
+    for (std::size_t l = 0; l < N; ++l) {
+      const std::size_t i = first + g * N + l;
+      peaks[i].sd = out[l];
+      peaks[i].settled_at = settled_at;
+    }
+  }
+}
+
+void RunDisplacements(std::span<const double> ddy, double dt,
+                      std::span<const displacement_recurrence> oscillators, peak_response* peaks) {
+  const std::size_t count = oscillators.size();
+  if (count == 0) return;
+  if (ddy.size() < 2) {
+    for (std::size_t i = 0; i < count; ++i) peaks[i] = peak_response();
+    return;
+  }
+  const hn::ScalableTag<double> d;
+  const std::size_t N = hn::Lanes(d);
+  const std::size_t padded_count = padded(count);
+  std::vector<double> c(two_back_count * padded_count);
+  bool stoppable = true;
+  for (std::size_t lane = 0; lane < padded_count; ++lane) {
+    const displacement_recurrence& o = oscillators[std::min(lane, count - 1)];
+    const double v[two_back_count] = {o.c1,       o.c2,       o.e0,       o.e1,       o.e2,
+                                      o.step.a11, o.step.a12, o.step.b11, o.step.b12, o.step.w2};
+    for (int k = 0; k < two_back_count; ++k) c[k * padded_count + lane] = v[k];
+    stoppable = stoppable && o.step.hw >= 0;
+  }
+  std::vector<double> to_come;
+  if (stoppable) to_come = input_to_come(ddy, dt);
+  std::vector<peak_response> out(padded_count);
+  std::size_t first = 0;
+  for (; first + 3 * N <= padded_count; first += 3 * N)
+    run_two_back<3>(ddy, dt, c, padded_count, first, out.data(), to_come);
+  for (; first < padded_count; first += N)
+    run_two_back<1>(ddy, dt, c, padded_count, first, out.data(), to_come);
+  for (std::size_t i = 0; i < count; ++i) peaks[i] = out[i];
+}
+
 const char* TargetName() {
   return hwy::TargetName(HWY_TARGET);
 }
@@ -420,6 +551,13 @@ namespace spectra {
 void run_batch(const batch& b, std::span<peak_response> peaks) {
   static const auto run = SPECTRA_CHOOSE(RunBatch);
   run(b, peaks.data());
+}
+
+void run_displacements(std::span<const double> ddy, double dt,
+                       std::span<const displacement_recurrence> oscillators,
+                       std::span<peak_response> peaks) {
+  static const auto run = SPECTRA_CHOOSE(RunDisplacements);
+  run(ddy, dt, oscillators, peaks.data());
 }
 
 const char* kernel_target() {

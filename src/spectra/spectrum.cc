@@ -115,10 +115,25 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
 
 std::vector<double> peak_displacements(std::span<const double> acceleration, double dt,
                                        std::span<const double> periods, double damping) {
-  std::vector<double> sd;
-  for (const peak_response& p : peaks_of(acceleration, dt, periods, damping, true)) {
-    sd.push_back(p.sd);
+  std::vector<double> sd(periods.size());
+  // One step per sample: the displacement alone; sub-steps: the full recurrence, Sd alone.
+  std::vector<std::size_t> one_step, more_steps;
+  for (std::size_t i = 0; i < periods.size(); ++i) {
+    (substeps(periods[i], dt) == 1 ? one_step : more_steps).push_back(i);
   }
+  std::vector<displacement_recurrence> oscillators;
+  for (std::size_t i : one_step) {
+    oscillators.push_back(
+        eliminate_velocity(response::nigam_jennings(damping, circular_frequency(periods[i]), dt)));
+  }
+  std::vector<peak_response> peaks(one_step.size());
+  run_displacements(acceleration, dt, oscillators, peaks);
+  for (std::size_t j = 0; j < one_step.size(); ++j) sd[one_step[j]] = peaks[j].sd;
+  std::vector<double> short_periods;
+  for (std::size_t i : more_steps) short_periods.push_back(periods[i]);
+  const std::vector<peak_response> short_peaks =
+      peaks_of(acceleration, dt, short_periods, damping, true);
+  for (std::size_t j = 0; j < more_steps.size(); ++j) sd[more_steps[j]] = short_peaks[j].sd;
   return sd;
 }
 
