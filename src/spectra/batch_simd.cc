@@ -219,13 +219,16 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
   int rounds = 1;
+  int rounds_of[G];  // a vector's rounds: as many as its lane of most steps
   HWY_ALIGN double k_of[G][hn::MaxLanes(d)];
   for (std::size_t g = 0; g < G; ++g) {
+    rounds_of[g] = 1;
     for (std::size_t l = 0; l < N; ++l) {
       const int k = b.substeps_of[std::min(first + g * N + l, b.oscillators.size() - 1)];
       k_of[g][l] = k;
-      rounds = std::max(rounds, k);
+      rounds_of[g] = std::max(rounds_of[g], k);
     }
+    rounds = std::max(rounds, rounds_of[g]);
   }
   // The fractions of the interval at the ends of each round's step, lane by lane.
   std::vector<double> fraction(static_cast<std::size_t>(rounds + 1) * G * N);
@@ -257,6 +260,7 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
       for (int r = 1; r <= rounds; ++r) {
         const Vec round = hn::Set(d, r);
         for (std::size_t g = 0; g < G; ++g) {
+          if (r > rounds_of[g]) continue;  // its lanes are done with this interval
           const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
           const Vec af =
               r == 1 ? from : hn::Add(from, hn::Mul(rise, hn::Load(d, fraction_at(r - 1, g))));

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <system_error>
 #include <thread>
 
 #include "textio/input_stream.h"
@@ -165,14 +166,17 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
     if (line_end != std::string_view::npos) middle = line_end + 1;
   }
   samples_part first, second;
+  std::thread reader;
   if (middle < text.size()) {
-    std::thread reader(
-        [&] { second = read_samples(text, middle, text.size(), scale, lines / 2 + 1); });
-    first = read_samples(text, body, middle, scale, lines + 1);
-    reader.join();
-  } else {
-    first = read_samples(text, body, text.size(), scale, lines + 1);
+    try {
+      reader = std::thread(
+          [&] { second = read_samples(text, middle, text.size(), scale, lines / 2 + 1); });
+    } catch (const std::system_error&) {
+      middle = text.size();  // no thread to be had: one pass
+    }
   }
+  first = read_samples(text, body, middle, scale, lines + 1);
+  if (reader.joinable()) reader.join();
   if (first.error) return *first.error;
   if (first.end != middle) {  // the second half began inside a record: it does not count
     second = first.end < text.size() ? read_samples(text, first.end, text.size(), scale, 0)

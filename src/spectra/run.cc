@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <system_error>
 #include <thread>
 
 #include "spectra/intensity.h"
@@ -93,7 +94,13 @@ class program {
     start_ = std::chrono::steady_clock::now();
     const unsigned threads = std::max(1u, o_.jobs);
     std::vector<std::thread> workers;
-    for (unsigned t = 1; t < threads; ++t) workers.emplace_back([this] { work(); });
+    for (unsigned t = 1; t < threads; ++t) {
+      try {
+        workers.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the ones running do the work
+      }
+    }
     work();
     for (std::thread& w : workers) w.join();
     if (!table_.finish()) fail(table_.error());
