@@ -105,6 +105,7 @@ void KernelDisplacementAlone(benchmark::State& state) {
     benchmark::DoNotOptimize(peaks.data());
   }
   counters(state, a.size(), peaks);
+  state.SetLabel(spectra::kernel_target());
 }
 BENCHMARK(KernelVector)->Arg(8)->Arg(24)->Arg(111);
 BENCHMARK(KernelDisplacementOnly)->Arg(24);

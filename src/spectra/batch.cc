@@ -116,10 +116,8 @@ void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trac
         }
         s = response::step(c.step, s, ddyf, ddym);
         p.sd = peak(p.sd, std::fabs(s.x));
-        if (!b.displacement_only) {
-          p.sv = peak(p.sv, std::fabs(s.dx));
-          p.sa = peak(p.sa, std::fabs(response::absolute_acceleration(c.step, s)));
-        }
+        p.sv = peak(p.sv, std::fabs(s.dx));
+        p.sa = peak(p.sa, std::fabs(response::absolute_acceleration(c.step, s)));
         if (b.energy) {
           p.relative_energy = peak(p.relative_energy, relative);
           p.absolute_energy = peak(p.absolute_energy, absolute);
@@ -127,6 +125,7 @@ void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trac
         record();
       }
     }
+    if (b.displacement_only) p.sv = p.sa = 0;  // as the vector kernel leaves them
     peaks[lane] = p;
   }
 }
