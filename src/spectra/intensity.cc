@@ -95,23 +95,28 @@ double spectrum_intensity_period(std::size_t i, std::size_t intervals) {
 
 spectrum_intensity_result spectrum_intensity(std::span<const double> a, double dt) {
   constexpr std::size_t first_intervals = 768, most_intervals = 98304;
-  // PSv summed over the periods i = from, from + every, ... of a grid.
-  const auto psv_sum = [&](std::size_t intervals, std::size_t from, std::size_t every) {
+  // PSv at the periods i = from, from + every, ... of a grid.
+  const auto psv = [&](std::size_t intervals, std::size_t from, std::size_t every) {
     std::vector<double> periods;
     for (std::size_t i = from; i <= intervals; i += every) {
       periods.push_back(spectrum_intensity_period(i, intervals));
     }
-    const std::vector<double> sd = peak_displacements(a, dt, periods, 0.05);
-    double sum = 0;
-    for (std::size_t j = 0; j < periods.size(); ++j) sum += circular_frequency(periods[j]) * sd[j];
-    return sum;
+    std::vector<double> v = peak_displacements(a, dt, periods, 0.05);
+    for (std::size_t j = 0; j < periods.size(); ++j) v[j] = circular_frequency(periods[j]) * v[j];
+    return v;
+  };
+  const auto sum = [](const std::vector<double>& v) {
+    double s = 0;
+    for (double x : v) s += x;
+    return s;
   };
   std::size_t n = first_intervals;
-  const double ends = psv_sum(n, 0, n) / 2;
-  double nodes = psv_sum(n, 0, 1);  // every period of the grid
+  const std::vector<double> grid = psv(n, 0, 1);
+  const double ends = (grid.front() + grid.back()) / 2;
+  double nodes = sum(grid);
   double si = 2.4 / static_cast<double>(n) * (nodes - ends);
   for (;;) {
-    nodes += psv_sum(2 * n, 1, 2);  // the periods halfway
+    nodes += sum(psv(2 * n, 1, 2));  // the periods halfway
     const double halved = 2.4 / static_cast<double>(2 * n) * (nodes - ends);
     const double change = std::fabs(halved - si) / (halved != 0 ? std::fabs(halved) : 1);
     if (change < spectrum_intensity_tolerance || 2 * n >= most_intervals) return {si, n, change};
