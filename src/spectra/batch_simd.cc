@@ -98,19 +98,33 @@ HWY_INLINE void take_peaks(const vector_coefficients<D>& k, V<D> x, V<D> dx, V<D
   sa = hn::Max(sa, hn::Abs(acceleration));
 }
 
-// Whether no later sample can raise the peaks of any lane. With q = sqrt(dx^2 + w^2 x^2), the
-// energy q^2 / 2 grows at most by |a| q per unit time (damping only takes energy away), so q
-// stays under q + R, R the input to come (the integral of |a| to the end); and w |x|, |dx|
-// and |2hw dx + w^2 x| / sqrt((2hw)^2 + w^2) are each at most q. The margin covers rounding.
+// What the input still holds from a sample on: a bound on the integral of |a| to the end, and
+// the largest |a|.
+struct input_ahead {
+  double integral = 0;
+  double largest = 0;
+};
+
+// Whether no later sample can raise the peaks of any lane. With W = sqrt(dx^2 + 2hw x dx +
+// w^2 x^2), W^2 / 2 is an energy that free vibration loses at the rate 2hw exactly, and the
+// input changes W by at most |a| per unit time: so W(t') <= exp(-hw (t' - t)) W(t) + the
+// integral of exp(-hw (t' - tau)) |a| from t to t', which is at most W(t) + the smaller of the
+// integral of |a| to the end and the largest |a| / hw. And since W^2 = (dx + hw x)^2 + wd^2 x^2
+// (wd = w sqrt(1 - h^2)), |x| <= W / wd, |dx| <= W w / wd and |2hw dx + w^2 x| <= W w^2 / wd.
+// The margin covers rounding.
 template <bool all_peaks, class D, class C>
 HWY_INLINE bool settled(D d, const C& k, V<D> x, V<D> dx, V<D> sd, V<D> sv, V<D> sa,
-                        double to_come) {
-  const V<D> q = hn::Sqrt(hn::Add(hn::Mul(dx, dx), hn::Mul(k.k[w2], hn::Mul(x, x))));
-  const V<D> bound = hn::Mul(hn::Add(q, hn::Set(d, to_come)), hn::Set(d, 1 + 1e-6));
-  auto below = hn::Lt(bound, hn::Mul(hn::Sqrt(k.k[w2]), sd));
+                        const input_ahead& ahead) {
+  const V<D> hw = hn::Mul(k.k[hw2], hn::Set(d, 0.5));
+  const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(k.k[hw2], hn::Mul(x, dx))),
+                              hn::Mul(k.k[w2], hn::Mul(x, x)));
+  const V<D> forced = hn::Min(hn::Set(d, ahead.integral), hn::Div(hn::Set(d, ahead.largest), hw));
+  const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
+  const V<D> wd = hn::Sqrt(hn::Sub(k.k[w2], hn::Mul(hw, hw)));
+  auto below = hn::Lt(bound, hn::Mul(wd, sd));
   if constexpr (all_peaks) {
-    const V<D> reach = hn::Sqrt(hn::Add(hn::Mul(k.k[hw2], k.k[hw2]), k.k[w2]));
-    below = hn::And(below, hn::And(hn::Lt(bound, sv), hn::Lt(hn::Mul(reach, bound), sa)));
+    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, hn::Sqrt(k.k[w2])), hn::Mul(wd, sv)),
+                                   hn::Lt(hn::Mul(bound, k.k[w2]), hn::Mul(wd, sa))));
   }
   return hn::AllTrue(d, below);
 }
@@ -131,9 +145,10 @@ inline bool time_to_look(bool may_stop, std::size_t m) {
 
 template <bool all_peaks, std::size_t G, class D, class C>
 HWY_INLINE bool all_settled(D d, const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
-                            const V<D>* sd, const V<D>* sv, const V<D>* sa, double to_come) {
+                            const V<D>* sd, const V<D>* sv, const V<D>* sa,
+                            const input_ahead& ahead) {
   for (std::size_t g = 0; g < G; ++g) {
-    if (!settled<all_peaks>(d, *coefficients_of[g], x[g], dx[g], sd[g], sv[g], sa[g], to_come)) {
+    if (!settled<all_peaks>(d, *coefficients_of[g], x[g], dx[g], sd[g], sv[g], sa[g], ahead)) {
       return false;
     }
   }
@@ -160,7 +175,7 @@ void store_peaks(D d, const batch& b, std::size_t first, V<D> sd, V<D> sv, V<D> 
 // independent chains keep the arithmetic units busy while each waits.
 template <std::size_t G, bool with_history, bool all_peaks>
 void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
-               std::span<const double> to_come) {
+               std::span<const input_ahead> to_come) {
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
@@ -214,7 +229,7 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
 // the scalar interpolation, operation for operation.
 template <std::size_t G, bool all_peaks>
 void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
-               std::span<const double> to_come) {
+               std::span<const input_ahead> to_come) {
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
@@ -290,7 +305,7 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
 
 template <std::size_t G>
 void run_group(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
-               std::span<const double> to_come) {
+               std::span<const input_ahead> to_come) {
   if (b.displacement) {
     run_group<G, true, true>(b, c, first, peaks, {});
   } else if (b.displacement_only) {
@@ -302,7 +317,7 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
 
 template <std::size_t G>
 void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response* peaks,
-               std::span<const double> to_come) {
+               std::span<const input_ahead> to_come) {
   if (b.displacement_only) {
     run_mixed<G, false>(b, c, first, peaks, to_come);
   } else {
@@ -375,12 +390,12 @@ void run_with_energy(const batch& b, const lanes& c, const std::vector<lanes>& n
   }
 }
 
-// At every settle_check-th sample, a bound on the integral of |a| from it to the end: dt
-// times the sum of |a| at the samples from it on (the trapezoid of each interval, which takes
-// half of each end, is above the integral: |a| is convex between samples).
-std::vector<double> input_to_come(std::span<const double> ddy, double interval) {
-  std::vector<double> r((ddy.size() - 1) / settle_check + 1, 0.0);
-  double sum = 0;
+// At every settle_check-th sample, what the input holds from it on: dt times the sum of |a|
+// at the samples from it on (above the integral: the trapezoid of each interval takes half of
+// each end, and |a| is convex between samples), and the largest |a|.
+std::vector<input_ahead> input_to_come(std::span<const double> ddy, double interval) {
+  std::vector<input_ahead> r((ddy.size() - 1) / settle_check + 1);
+  double sum = 0, largest = 0;
   for (std::size_t j = r.size(); j-- > 0;) {
     const std::size_t from = j * settle_check, to = std::min(ddy.size(), from + settle_check);
     double part[4] = {0, 0, 0, 0};  // four sums that need not wait for one another
@@ -389,15 +404,16 @@ std::vector<double> input_to_come(std::span<const double> ddy, double interval) 
       for (std::size_t i = 0; i < 4; ++i) part[i] += std::fabs(ddy[m + i]);
     }
     for (; m < to; ++m) part[0] += std::fabs(ddy[m]);
+    for (m = from; m < to; ++m) largest = std::max(largest, std::fabs(ddy[m]));
     sum += interval * ((part[0] + part[1]) + (part[2] + part[3]));
-    r[j] = sum;
+    r[j] = {sum, largest};
   }
   return r;
 }
 
 // The same for a batch; empty where the kernel must run to the end: with histories, or with
 // negative damping, which can feed the oscillator energy.
-std::vector<double> input_to_come(const batch& b) {
+std::vector<input_ahead> input_to_come(const batch& b) {
   if (b.displacement || b.ddy.empty()) return {};
   for (const oscillator_coefficients& o : b.oscillators) {
     if (!(o.step.hw >= 0)) return {};
@@ -418,7 +434,7 @@ void RunBatch(const batch& b, peak_response* peaks) {
     for (; first < count; first += N) run_with_energy(b, c, node_lanes, first, peaks);
     return;
   }
-  const std::vector<double> to_come = input_to_come(b);
+  const std::vector<input_ahead> to_come = input_to_come(b);
   if (!b.substeps_of.empty()) {
     // Largest first: the vectors with more than one step per interval, then the rest.
     std::size_t mixed = 0;  // vectors with a lane of more than one step
@@ -438,12 +454,12 @@ void RunBatch(const batch& b, peak_response* peaks) {
 // The displacement alone, G vectors at a time: each lane as run_displacements_scalar, and
 // stopping where the peaks have settled (the velocity one sample back recovered from the
 // last two displacements).
-enum two_back { c1, c2, e0, e1, e2, x_a11, x_a12, x_b11, x_b12, x_w2, two_back_count };
+enum two_back { c1, c2, e0, e1, e2, x_a11, x_a12, x_b11, x_b12, x_w2, x_hw2, two_back_count };
 
 template <std::size_t G>
 void run_two_back(std::span<const double> ddy, double dt, const std::vector<double>& c,
                   std::size_t padded, std::size_t first, peak_response* peaks,
-                  std::span<const double> to_come) {
+                  std::span<const input_ahead> to_come) {
   const hn::ScalableTag<double> d;
   const std::size_t N = hn::Lanes(d);
   using Vec = V<decltype(d)>;
@@ -479,18 +495,24 @@ void run_two_back(std::span<const double> ddy, double dt, const std::vector<doub
     // a11 x + b12 ddy(last) + b11 ddy(last - 1); the input to come from there on.
     const std::size_t at = m - 1;
     const Vec am = hn::Set(d, ddy[at]), am1 = hn::Set(d, ddy[at - 1]);
-    const double to_come_there =
-        to_come[at / settle_check] + dt * (std::fabs(ddy[at - 1]) + std::fabs(ddy[at])) / 2;
+    const input_ahead& from_at = to_come[at / settle_check];
+    const input_ahead ahead = {
+        from_at.integral + dt * (std::fabs(ddy[at - 1]) + std::fabs(ddy[at])) / 2,
+        std::max(from_at.largest, std::fabs(ddy[at - 1]))};
     bool settled = true;
     for (std::size_t g = 0; g < G; ++g) {
       const Vec v = hn::Div(hn::Sub(hn::Sub(hn::Sub(last[g], hn::Mul(load(x_a11, g), before[g])),
                                             hn::Mul(load(x_b12, g), am)),
                                     hn::Mul(load(x_b11, g), am1)),
                             load(x_a12, g));
-      const Vec w2 = load(x_w2, g);
-      const Vec q = hn::Sqrt(hn::Add(hn::Mul(v, v), hn::Mul(w2, hn::Mul(before[g], before[g]))));
-      const Vec bound = hn::Mul(hn::Add(q, hn::Set(d, to_come_there)), hn::Set(d, 1 + 1e-6));
-      settled = settled && hn::AllTrue(d, hn::Lt(bound, hn::Mul(hn::Sqrt(w2), sd[g])));
+      const Vec w2 = load(x_w2, g), two_hw = load(x_hw2, g), hw = hn::Mul(two_hw, hn::Set(d, 0.5));
+      const Vec energy = hn::Add(hn::Add(hn::Mul(v, v), hn::Mul(two_hw, hn::Mul(before[g], v))),
+                                 hn::Mul(w2, hn::Mul(before[g], before[g])));
+      const Vec forced =
+          hn::Min(hn::Set(d, ahead.integral), hn::Div(hn::Set(d, ahead.largest), hw));
+      const Vec bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
+      const Vec wd = hn::Sqrt(hn::Sub(w2, hn::Mul(hw, hw)));
+      settled = settled && hn::AllTrue(d, hn::Lt(bound, hn::Mul(wd, sd[g])));
     }
     if (settled) {
       settled_at = at;
@@ -523,12 +545,21 @@ void RunDisplacements(std::span<const double> ddy, double dt,
   bool stoppable = true;
   for (std::size_t lane = 0; lane < padded_count; ++lane) {
     const displacement_recurrence& o = oscillators[std::min(lane, count - 1)];
-    const double v[two_back_count] = {o.c1,       o.c2,       o.e0,       o.e1,       o.e2,
-                                      o.step.a11, o.step.a12, o.step.b11, o.step.b12, o.step.w2};
+    const double v[two_back_count] = {o.c1,
+                                      o.c2,
+                                      o.e0,
+                                      o.e1,
+                                      o.e2,
+                                      o.step.a11,
+                                      o.step.a12,
+                                      o.step.b11,
+                                      o.step.b12,
+                                      o.step.w2,
+                                      o.step.hw + o.step.hw};
     for (int k = 0; k < two_back_count; ++k) c[k * padded_count + lane] = v[k];
     stoppable = stoppable && o.step.hw >= 0;
   }
-  std::vector<double> to_come;
+  std::vector<input_ahead> to_come;
   if (stoppable) to_come = input_to_come(ddy, dt);
   std::vector<peak_response> out(padded_count);
   std::size_t first = 0;
