@@ -295,8 +295,8 @@ class program {
         for (std::size_t from = 0; from < n; from += periods_per_task) tasks.push_back(number++);
       }
     }
-    // The spectrum intensity of each component: a task of its own, as it takes as long as
-    // the rest of the component's spectra.
+    // The spectrum intensity of each component: a task of its own, as it takes longer than
+    // the rest of the component's spectra (thousands of periods against the table's).
     if (o_.intensity_measures) {
       s.si.resize(s.units.size());
       for (std::size_t u = 0; u < s.units.size(); ++u) {
