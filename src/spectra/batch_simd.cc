@@ -112,19 +112,19 @@ struct input_ahead {
 // integral of |a| to the end and the largest |a| / hw. And since W^2 = (dx + hw x)^2 + wd^2 x^2
 // (wd = w sqrt(1 - h^2)), |x| <= W / wd, |dx| <= W w / wd and |2hw dx + w^2 x| <= W w^2 / wd.
 // The margin covers rounding.
-template <bool all_peaks, class D, class C>
-HWY_INLINE bool settled(D d, const C& k, V<D> x, V<D> dx, V<D> sd, V<D> sv, V<D> sa,
-                        const input_ahead& ahead) {
-  const V<D> hw = hn::Mul(k.k[hw2], hn::Set(d, 0.5));
-  const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(k.k[hw2], hn::Mul(x, dx))),
-                              hn::Mul(k.k[w2], hn::Mul(x, x)));
+template <bool all_peaks, class D>
+HWY_INLINE bool settled(D d, V<D> two_hw, V<D> w_squared, V<D> x, V<D> dx, V<D> sd, V<D> sv,
+                        V<D> sa, const input_ahead& ahead) {
+  const V<D> hw = hn::Mul(two_hw, hn::Set(d, 0.5));
+  const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(two_hw, hn::Mul(x, dx))),
+                              hn::Mul(w_squared, hn::Mul(x, x)));
   const V<D> forced = hn::Min(hn::Set(d, ahead.integral), hn::Div(hn::Set(d, ahead.largest), hw));
   const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
-  const V<D> wd = hn::Sqrt(hn::Sub(k.k[w2], hn::Mul(hw, hw)));
+  const V<D> wd = hn::Sqrt(hn::Sub(w_squared, hn::Mul(hw, hw)));
   auto below = hn::Lt(bound, hn::Mul(wd, sd));
   if constexpr (all_peaks) {
-    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, hn::Sqrt(k.k[w2])), hn::Mul(wd, sv)),
-                                   hn::Lt(hn::Mul(bound, k.k[w2]), hn::Mul(wd, sa))));
+    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, hn::Sqrt(w_squared)), hn::Mul(wd, sv)),
+                                   hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, sa))));
   }
   return hn::AllTrue(d, below);
 }
@@ -143,12 +143,17 @@ inline bool time_to_look(bool may_stop, std::size_t m) {
   return may_stop && (m - 1) % settle_check == 0;
 }
 
+// At a look (m one past the sample just taken), whether the peaks of all G vectors have
+// settled.
 template <bool all_peaks, std::size_t G, class D, class C>
-HWY_INLINE bool all_settled(D d, const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
-                            const V<D>* sd, const V<D>* sv, const V<D>* sa,
-                            const input_ahead& ahead) {
+HWY_INLINE bool settled_at_look(D d, std::span<const input_ahead> to_come, std::size_t m,
+                                const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
+                                const V<D>* sd, const V<D>* sv, const V<D>* sa) {
+  if (!time_to_look(!to_come.empty(), m)) return false;
+  const input_ahead& ahead = to_come[(m - 1) / settle_check];
   for (std::size_t g = 0; g < G; ++g) {
-    if (!settled<all_peaks>(d, *coefficients_of[g], x[g], dx[g], sd[g], sv[g], sa[g], ahead)) {
+    const C& k = *coefficients_of[g];
+    if (!settled<all_peaks>(d, k.k[hw2], k.k[w2], x[g], dx[g], sd[g], sv[g], sa[g], ahead)) {
       return false;
     }
   }
@@ -211,9 +216,7 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
         if (with_history) record();
       }
     }
-    if (time_to_look(!to_come.empty(), m) &&
-        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
-                                  to_come[(m - 1) / settle_check])) {
+    if (settled_at_look<all_peaks, G>(d, to_come, m, coefficients_of, x, dx, sd, sv, sa)) {
       settled_at = m - 1;
       break;
     }
@@ -291,9 +294,7 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
         }
       }
     }
-    if (time_to_look(!to_come.empty(), m) &&
-        all_settled<all_peaks, G>(d, coefficients_of, x, dx, sd, sv, sa,
-                                  to_come[(m - 1) / settle_check])) {
+    if (settled_at_look<all_peaks, G>(d, to_come, m, coefficients_of, x, dx, sd, sv, sa)) {
       settled_at = m - 1;
       break;
     }
@@ -499,22 +500,16 @@ void run_two_back(std::span<const double> ddy, double dt, const std::vector<doub
     const input_ahead ahead = {
         from_at.integral + dt * (std::fabs(ddy[at - 1]) + std::fabs(ddy[at])) / 2,
         std::max(from_at.largest, std::fabs(ddy[at - 1]))};
-    bool settled = true;
-    for (std::size_t g = 0; g < G; ++g) {
+    bool all = true;
+    for (std::size_t g = 0; g < G && all; ++g) {
       const Vec v = hn::Div(hn::Sub(hn::Sub(hn::Sub(last[g], hn::Mul(load(x_a11, g), before[g])),
                                             hn::Mul(load(x_b12, g), am)),
                                     hn::Mul(load(x_b11, g), am1)),
                             load(x_a12, g));
-      const Vec w2 = load(x_w2, g), two_hw = load(x_hw2, g), hw = hn::Mul(two_hw, hn::Set(d, 0.5));
-      const Vec energy = hn::Add(hn::Add(hn::Mul(v, v), hn::Mul(two_hw, hn::Mul(before[g], v))),
-                                 hn::Mul(w2, hn::Mul(before[g], before[g])));
-      const Vec forced =
-          hn::Min(hn::Set(d, ahead.integral), hn::Div(hn::Set(d, ahead.largest), hw));
-      const Vec bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
-      const Vec wd = hn::Sqrt(hn::Sub(w2, hn::Mul(hw, hw)));
-      settled = settled && hn::AllTrue(d, hn::Lt(bound, hn::Mul(wd, sd[g])));
+      all = settled<false>(d, load(x_hw2, g), load(x_w2, g), before[g], v, sd[g], sd[g], sd[g],
+                           ahead);
     }
-    if (settled) {
+    if (all) {
       settled_at = at;
       break;
     }
