@@ -131,7 +131,6 @@ read_result read_table(std::string_view text, std::optional<acceleration_unit> u
 
   read_result result;
   std::optional<acceleration_unit> unit;
-  std::string unit_text;
   for (int k = 0; k < 3; ++k) {
     const std::string_view item = trim({head[k + 1].data(), head[k + 1].size()});
     const std::size_t open = item.find('(');
