@@ -20,8 +20,20 @@ namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
 // One coefficient of every oscillator of the batch, side by side; padding lanes repeat the
-// last oscillator.
+// last oscillator. The kernel holds the first coefficient_count in registers; the table goes
+// on with the rest of what the bound of the early stop takes (settled, below), worked out once.
 enum coefficient { a11, a12, a21, a22, b11, b12, b21, b22, hw2, w2, coefficient_count };
+
+// The bound's factors, in rows of a table from 2hw on.
+enum bound_factor { two_hw_row, w_squared_row, hw_row, inverse_hw_row, wd_row, w_row, bound_rows };
+constexpr int table_rows = static_cast<int>(hw2) + bound_rows;
+
+void put_bound_factors(double hw, double w_squared, double* two_hw_of_lane, std::size_t stride) {
+  const double values[bound_rows] = {
+      hw + hw, w_squared, hw, 1 / hw, std::sqrt(w_squared - hw * hw), std::sqrt(w_squared)};
+  for (int i = 0; i < bound_rows; ++i)
+    two_hw_of_lane[static_cast<std::size_t>(i) * stride] = values[i];
+}
 
 struct lanes {
   std::size_t padded;
@@ -32,13 +44,13 @@ struct lanes {
 lanes lay_out(std::span<const oscillator_coefficients> oscillators, int node) {
   lanes l;
   l.padded = padded(oscillators.size());
-  l.values.resize(coefficient_count * l.padded);
+  l.values.resize(table_rows * l.padded);
   for (std::size_t lane = 0; lane < l.padded; ++lane) {
     const oscillator_coefficients& o = oscillators[std::min(lane, oscillators.size() - 1)];
     const response::recurrence& r = node < 0 ? o.step : o.to_node[node];
-    const double c[coefficient_count] = {
-        r.a11, r.a12, r.a21, r.a22, r.b11, r.b12, r.b21, r.b22, o.step.hw + o.step.hw, o.step.w2};
-    for (int k = 0; k < coefficient_count; ++k) l.values[k * l.padded + lane] = c[k];
+    const double c[hw2] = {r.a11, r.a12, r.a21, r.a22, r.b11, r.b12, r.b21, r.b22};
+    for (int k = 0; k < hw2; ++k) l.values[k * l.padded + lane] = c[k];
+    put_bound_factors(o.step.hw, o.step.w2, &l.values[hw2 * l.padded + lane], l.padded);
   }
   return l;
 }
@@ -111,19 +123,23 @@ struct input_ahead {
 // integral of exp(-hw (t' - tau)) |a| from t to t', which is at most W(t) + the smaller of the
 // integral of |a| to the end and the largest |a| / hw. And since W^2 = (dx + hw x)^2 + wd^2 x^2
 // (wd = w sqrt(1 - h^2)), |x| <= W / wd, |dx| <= W w / wd and |2hw dx + w^2 x| <= W w^2 / wd.
-// The margin covers rounding.
+// The margin covers rounding. two_hw: where the lanes' 2hw are in a table of the bound's
+// factors, rows stride apart.
 template <bool all_peaks, class D>
-HWY_INLINE bool settled(D d, V<D> two_hw, V<D> w_squared, V<D> x, V<D> dx, V<D> sd, V<D> sv,
-                        V<D> sa, const input_ahead& ahead) {
-  const V<D> hw = hn::Mul(two_hw, hn::Set(d, 0.5));
+HWY_INLINE bool settled(D d, const double* two_hw_of_lanes, std::size_t stride, V<D> x, V<D> dx,
+                        V<D> sd, V<D> sv, V<D> sa, const input_ahead& ahead) {
+  const auto row = [&](bound_factor i) {
+    return hn::LoadU(d, two_hw_of_lanes + static_cast<std::size_t>(i) * stride);
+  };
+  const V<D> two_hw = row(two_hw_row), w_squared = row(w_squared_row), wd = row(wd_row);
   const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(two_hw, hn::Mul(x, dx))),
                               hn::Mul(w_squared, hn::Mul(x, x)));
-  const V<D> forced = hn::Min(hn::Set(d, ahead.integral), hn::Div(hn::Set(d, ahead.largest), hw));
+  const V<D> forced =
+      hn::Min(hn::Set(d, ahead.integral), hn::Mul(hn::Set(d, ahead.largest), row(inverse_hw_row)));
   const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
-  const V<D> wd = hn::Sqrt(hn::Sub(w_squared, hn::Mul(hw, hw)));
   auto below = hn::Lt(bound, hn::Mul(wd, sd));
   if constexpr (all_peaks) {
-    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, hn::Sqrt(w_squared)), hn::Mul(wd, sv)),
+    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, sv)),
                                    hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, sa))));
   }
   return hn::AllTrue(d, below);
@@ -145,15 +161,15 @@ inline bool time_to_look(bool may_stop, std::size_t m) {
 
 // At a look (m one past the sample just taken), whether the peaks of all G vectors have
 // settled.
-template <bool all_peaks, std::size_t G, class D, class C>
+template <bool all_peaks, std::size_t G, class D>
 HWY_INLINE bool settled_at_look(D d, std::span<const input_ahead> to_come, std::size_t m,
-                                const C* const* coefficients_of, const V<D>* x, const V<D>* dx,
+                                const lanes& c, std::size_t first, const V<D>* x, const V<D>* dx,
                                 const V<D>* sd, const V<D>* sv, const V<D>* sa) {
   if (!time_to_look(!to_come.empty(), m)) return false;
   const input_ahead& ahead = to_come[(m - 1) / settle_check];
   for (std::size_t g = 0; g < G; ++g) {
-    const C& k = *coefficients_of[g];
-    if (!settled<all_peaks>(d, k.k[hw2], k.k[w2], x[g], dx[g], sd[g], sv[g], sa[g], ahead)) {
+    if (!settled<all_peaks>(d, c.of(hw2, first + g * hn::Lanes(d)), c.padded, x[g], dx[g], sd[g],
+                            sv[g], sa[g], ahead)) {
       return false;
     }
   }
@@ -204,6 +220,17 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
   const int k = b.substeps;
   std::size_t settled_at = 0;
   for (std::size_t m = 1; m < b.ddy.size();) {
+    if (k == 1 && !with_history) {  // the usual case, without the interpolation's branches
+      for (const std::size_t look = next_look(m, b.ddy.size()); m < look; ++m) {
+        const Vec ddyf = hn::Set(d, b.ddy[m - 1]);
+        const Vec ddym = hn::Set(d, b.ddy[m]);
+        for (std::size_t g = 0; g < G; ++g) {
+          const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
+          advance(kg, x[g], dx[g], ddyf, ddym);
+          take_peaks<all_peaks>(kg, x[g], dx[g], sd[g], sv[g], sa[g]);
+        }
+      }
+    }
     for (const std::size_t look = next_look(m, b.ddy.size()); m < look; ++m) {
       for (int j = 1; j <= k; ++j) {
         const Vec ddyf = hn::Set(d, interpolate(b.ddy[m - 1], b.ddy[m], j - 1, k));
@@ -216,7 +243,7 @@ void run_group(const batch& b, const lanes& c, std::size_t first, peak_response*
         if (with_history) record();
       }
     }
-    if (settled_at_look<all_peaks, G>(d, to_come, m, coefficients_of, x, dx, sd, sv, sa)) {
+    if (settled_at_look<all_peaks, G>(d, to_come, m, c, first, x, dx, sd, sv, sa)) {
       settled_at = m - 1;
       break;
     }
@@ -294,7 +321,7 @@ void run_mixed(const batch& b, const lanes& c, std::size_t first, peak_response*
         }
       }
     }
-    if (settled_at_look<all_peaks, G>(d, to_come, m, coefficients_of, x, dx, sd, sv, sa)) {
+    if (settled_at_look<all_peaks, G>(d, to_come, m, c, first, x, dx, sd, sv, sa)) {
       settled_at = m - 1;
       break;
     }
@@ -455,7 +482,19 @@ void RunBatch(const batch& b, peak_response* peaks) {
 // The displacement alone, G vectors at a time: each lane as run_displacements_scalar, and
 // stopping where the peaks have settled (the velocity one sample back recovered from the
 // last two displacements).
-enum two_back { c1, c2, e0, e1, e2, x_a11, x_a12, x_b11, x_b12, x_w2, x_hw2, two_back_count };
+enum two_back {
+  c1,
+  c2,
+  e0,
+  e1,
+  e2,
+  x_a11,
+  x_inverse_a12,
+  x_b11,
+  x_b12,
+  x_hw2,  // and the rest of the bound's factors
+  two_back_count = x_hw2 + static_cast<int>(bound_rows)
+};
 
 template <std::size_t G>
 void run_two_back(std::span<const double> ddy, double dt, const std::vector<double>& c,
@@ -502,12 +541,12 @@ void run_two_back(std::span<const double> ddy, double dt, const std::vector<doub
         std::max(from_at.largest, std::fabs(ddy[at - 1]))};
     bool all = true;
     for (std::size_t g = 0; g < G && all; ++g) {
-      const Vec v = hn::Div(hn::Sub(hn::Sub(hn::Sub(last[g], hn::Mul(load(x_a11, g), before[g])),
+      const Vec v = hn::Mul(hn::Sub(hn::Sub(hn::Sub(last[g], hn::Mul(load(x_a11, g), before[g])),
                                             hn::Mul(load(x_b12, g), am)),
                                     hn::Mul(load(x_b11, g), am1)),
-                            load(x_a12, g));
-      all = settled<false>(d, load(x_hw2, g), load(x_w2, g), before[g], v, sd[g], sd[g], sd[g],
-                           ahead);
+                            load(x_inverse_a12, g));
+      all = settled<false>(d, &c[x_hw2 * padded + first + g * N], padded, before[g], v, sd[g],
+                           sd[g], sd[g], ahead);
     }
     if (all) {
       settled_at = at;
@@ -540,18 +579,10 @@ void RunDisplacements(std::span<const double> ddy, double dt,
   bool stoppable = true;
   for (std::size_t lane = 0; lane < padded_count; ++lane) {
     const displacement_recurrence& o = oscillators[std::min(lane, count - 1)];
-    const double v[two_back_count] = {o.c1,
-                                      o.c2,
-                                      o.e0,
-                                      o.e1,
-                                      o.e2,
-                                      o.step.a11,
-                                      o.step.a12,
-                                      o.step.b11,
-                                      o.step.b12,
-                                      o.step.w2,
-                                      o.step.hw + o.step.hw};
-    for (int k = 0; k < two_back_count; ++k) c[k * padded_count + lane] = v[k];
+    const double v[x_hw2] = {o.c1,       o.c2,           o.e0,       o.e1,      o.e2,
+                             o.step.a11, 1 / o.step.a12, o.step.b11, o.step.b12};
+    for (int k = 0; k < x_hw2; ++k) c[k * padded_count + lane] = v[k];
+    put_bound_factors(o.step.hw, o.step.w2, &c[x_hw2 * padded_count + lane], padded_count);
     stoppable = stoppable && o.step.hw >= 0;
   }
   std::vector<input_ahead> to_come;
