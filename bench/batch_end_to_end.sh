@@ -2,11 +2,12 @@
 # sdofspec at database scale: 200 synthetic three-component records of 16396 samples at
 # 0.005 s (the size of a typical PEER record), 111 periods at 5% damping, rotated spectra and
 # intensity measures, end to end in one run; time per record and peak memory.
-# Usage: bench/batch_end_to_end.sh [path/to/sdofspec] [records]
+# Usage: bench/batch_end_to_end.sh [path/to/sdofspec] [records] [more sdofspec options]
 set -euo pipefail
 here=$(dirname "$(readlink -f "$0")")
 program=$(readlink -f "${1:-build/bench/sdofspec}")
 count=${2:-200}
+more=("${@:3}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -18,11 +19,11 @@ for ((r = 0; r < count; r++)); do
 done > "$work/list"
 
 start=$(date +%s%N)
-/usr/bin/time -f %M -o "$work/memory" "$program" --rotd --ims "$work/ims.csv" -o "$work/spectra.csv" "@$work/list"
+/usr/bin/time -f %M -o "$work/memory" "$program" --rotd --ims "$work/ims.csv" "${more[@]}" -o "$work/spectra.csv" "@$work/list"
 end=$(date +%s%N)
 rows=$(($(wc -l < "$work/spectra.csv") - 1))
-awk -v ns=$((end - start)) -v n="$count" -v m="$(cat "$work/memory")" -v rows="$rows" 'BEGIN {
-  printf "records         %d x 16396 samples x 3 components, 111 periods, 5%% damping, RotD, IMs\n", n
+awk -v more="${more[*]}" -v ns=$((end - start)) -v n="$count" -v m="$(cat "$work/memory")" -v rows="$rows" 'BEGIN {
+  printf "records         %d x 16396 samples x 3 components, 111 periods, 5%% damping, RotD, IMs %s\n", n, more
   printf "total           %.2f s, %d table rows\n", ns / 1e9, rows
   printf "per record      %.1f ms\n", ns / 1e6 / n
   printf "peak memory     %.1f MiB\n", m / 1024

@@ -202,6 +202,11 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
       if (!(h >= 0 && h < 1)) return "a damping ratio outside [0, 1)";
     }
   }
+  const spectra::parsed_values tolerance = spectra::parse_tolerance(text);
+  if (tolerance.error.empty() &&
+      !(tolerance.values.size() == 1 && tolerance.values[0] > 0 && tolerance.values[0] <= 0.01)) {
+    return "a tolerance outside (0, 0.01]";
+  }
   (void)spectra::parse_unit(text);
   for (const std::string& path : spectra::read_path_list(text)) {
     if (path.empty() || path.find('\n') != std::string::npos || path.front() == ' ' ||

@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
       "sdofspec"};
   app.set_version_flag("--version", command.version);
   spectra::options o;
-  std::string output, periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page;
+  std::string output, periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
+                      si_tolerance;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output)")
       ->option_text("FILE");
@@ -39,6 +40,10 @@ int main(int argc, char** argv) {
       ->allow_extra_args(false)
       ->option_text("H1 H2");
   app.add_option("--ims", ims, "Write intensity measures to FILE")->option_text("FILE");
+  app.add_option("--si-tolerance", si_tolerance,
+                 "The spectrum intensity's period grid is halved until that changes it by less "
+                 "than this, relative (default 1e-6)")
+      ->option_text("X");
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
@@ -65,6 +70,11 @@ int main(int argc, char** argv) {
     o.units = spectra::parse_unit(units);
     if (!o.units)
       return command.usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
+  }
+  if (!si_tolerance.empty()) {
+    const spectra::parsed_values t = spectra::parse_tolerance(si_tolerance);
+    if (!t.error.empty()) return command.usage_error("--si-tolerance: " + t.error);
+    o.si_tolerance = t.values[0];
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();

@@ -103,4 +103,11 @@ parsed_values parse_dampings(std::string_view text) {
   return result;
 }
 
+parsed_values parse_tolerance(std::string_view text) {
+  double v = 0;
+  if (!number(text, v)) return error("not a number: '" + std::string(text) + "'");
+  if (!(v > 0 && v <= 0.01)) return error("a tolerance is above 0 and at most 0.01");
+  return {{v}, {}};
+}
+
 }  // namespace spectra

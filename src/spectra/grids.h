@@ -21,6 +21,9 @@ parsed_values parse_periods(std::string_view text);
 // Damping ratios as fractions, comma-separated, each in [0, 1).
 parsed_values parse_dampings(std::string_view text);
 
+// The spectrum intensity's tolerance: one number, above 0 and at most 0.01.
+parsed_values parse_tolerance(std::string_view text);
+
 // The 111 periods of the NGA-West2 flatfile.
 const std::vector<double>& nga_west2_periods();
 

@@ -93,8 +93,15 @@ double spectrum_intensity_period(std::size_t i, std::size_t intervals) {
   return 0.1 + 2.4 * static_cast<double>(i) / static_cast<double>(intervals);
 }
 
-spectrum_intensity_result spectrum_intensity(std::span<const double> a, double dt) {
-  constexpr std::size_t first_intervals = 768, most_intervals = 98304;
+spectrum_intensity_result spectrum_intensity(std::span<const double> a, double dt,
+                                             double tolerance) {
+  constexpr std::size_t most_intervals = 98304;
+  // 768 at 1e-6; 3 times a power of two, so that every grid's periods are the grid of 98304's.
+  const double wanted = 768 * std::sqrt(spectrum_intensity_tolerance / tolerance);
+  std::size_t first_intervals = 3;
+  while (static_cast<double>(first_intervals) < wanted && 2 * first_intervals < most_intervals) {
+    first_intervals *= 2;
+  }
   // PSv at the periods i = from, from + every, ... of a grid.
   const auto psv = [&](std::size_t intervals, std::size_t from, std::size_t every) {
     std::vector<double> periods;
@@ -119,7 +126,7 @@ spectrum_intensity_result spectrum_intensity(std::span<const double> a, double d
     nodes += sum(psv(2 * n, 1, 2));  // the periods halfway
     const double halved = 2.4 / static_cast<double>(2 * n) * (nodes - ends);
     const double change = std::fabs(halved - si) / (halved != 0 ? std::fabs(halved) : 1);
-    if (change < spectrum_intensity_tolerance || 2 * n >= most_intervals) return {si, n, change};
+    if (change < tolerance || 2 * n >= most_intervals) return {si, n, change};
     si = halved;
     n *= 2;
   }

@@ -397,7 +397,7 @@ class program {
     }
     const auto [u, side] = s.intensity_tasks[task];
     const unit& x = s.units[u];
-    s.si[u][side] = spectrum_intensity(side == 0 ? x.first : x.second, x.dt);
+    s.si[u][side] = spectrum_intensity(side == 0 ? x.first : x.second, x.dt, o_.si_tolerance);
   }
 
   void table_row(std::string& out, std::string_view record, std::string_view component,
@@ -504,7 +504,7 @@ class program {
           const ground_histories ground = integrate(a, g.dt, o_.detrend);
           const intensity_measures m = intensity(a, g.dt, ground);
           const spectrum_intensity_result& r = s.si[u][side];
-          if (!(r.halving_change < spectrum_intensity_tolerance)) {
+          if (!(r.halving_change < o_.si_tolerance)) {
             s.messages.push_back("sdofspec: warning: " + s.files[f].path + ": " +
                                  g.components[c].name + ": the spectrum intensity on " +
                                  std::to_string(r.intervals) + " intervals changes by " +

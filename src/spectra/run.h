@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "spectra/intensity.h"
 #include "spectra/records.h"
 #include "spectra/spectrum.h"
 
@@ -26,6 +27,7 @@ struct options {
   bool energy = false;
   bool detrend = false;
   bool intensity_measures = false;  // --ims
+  double si_tolerance = spectrum_intensity_tolerance;
 };
 
 // A text that goes out whole or not at all (a table).

@@ -142,6 +142,7 @@ TEST(CommandLine, StatusesAndUsage) {
       {"--periods log:1:0.1:5 x.csv", 2, "sdofspec: --periods: periods must be positive"},
       {"--damping 5 x.csv", 2, "sdofspec: --damping:"},
       {"--units furlong x.csv", 2, "sdofspec: --units:"},
+      {"--si-tolerance 0 x.csv", 2, "sdofspec: --si-tolerance: a tolerance is above 0"},
       {"--no-such-option x.csv", 2, "sdofspec: The following argument"},
       {"--help", 0, "Response spectra"},
       {"--version", 0, "sdofspec 1."},
