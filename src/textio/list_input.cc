@@ -154,13 +154,16 @@ bool list_reader::read_plain_line(std::span<const read_item> items) {
     if (p == end_of_ahead) return false;
     const bool negative = *p == '-';
     if (*p == '+' || *p == '-') ++p;
-    significand digits;
-    bool any_digit = false;
-    for (; digit_ahead(); ++p, any_digit = true) digits.add_integer_digit(*p);
+    // The digits as one integer, leading zeros and all; more than 19 go to the general reader.
+    std::uint64_t digits = 0;
+    int count = 0, fraction_digits = 0;
+    for (; digit_ahead(); ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
     if (p < end_of_ahead && *p == '.') {
-      for (++p; digit_ahead(); ++p, any_digit = true) digits.add_fraction_digit(*p);
+      for (++p; digit_ahead(); ++p, ++count, ++fraction_digits) {
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+      }
     }
-    if (!any_digit || p == end_of_ahead) return false;
+    if (count == 0 || count > 19 || p == end_of_ahead) return false;
     long exponent = 0;
     if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
       ++p;
@@ -177,7 +180,18 @@ bool list_reader::read_plain_line(std::span<const read_item> items) {
     if (p == end_of_ahead) return false;
     const bool line_end = *p == '\n' || (*p == '\r' && p + 1 < end_of_ahead && p[1] == '\n');
     if (!(is_blank(*p) || *p == ',' || (line_end && i + 1 == items.size()))) return false;
-    values[i] = to_double(digits, exponent, negative);
+    // As to_double: no nonzero digit is +0; else one exact operation, or the general reader.
+    const long power = exponent - fraction_digits;
+    if (digits == 0) {
+      values[i] = 0.0;
+    } else if (digits <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22) {
+      const auto whole = static_cast<double>(digits);
+      const double scale = decimal::exact_power_of_ten[power < 0 ? -power : power];
+      const double magnitude = power < 0 ? whole / scale : whole * scale;
+      values[i] = negative ? -magnitude : magnitude;
+    } else {
+      return false;
+    }
   }
   const void* line_end = std::memchr(p, '\n', static_cast<std::size_t>(end_of_ahead - p));
   if (!line_end) return false;
