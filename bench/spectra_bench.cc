@@ -109,7 +109,7 @@ void KernelDisplacementAlone(benchmark::State& state) {
 }
 BENCHMARK(KernelVector)->Arg(8)->Arg(24)->Arg(111);
 BENCHMARK(KernelDisplacementOnly)->Arg(24);
-BENCHMARK(KernelDisplacementAlone)->Arg(24);
+BENCHMARK(KernelDisplacementAlone)->Arg(24)->Arg(96);
 BENCHMARK(KernelScalar)->Arg(24);
 
 void SpectrumNgaWest2(benchmark::State& state) {
