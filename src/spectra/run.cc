@@ -400,9 +400,10 @@ class program {
     s.si[u][side] = spectrum_intensity(side == 0 ? x.first : x.second, x.dt, o_.si_tolerance);
   }
 
+  // A component's row, or with rotated set a rotated row: Sd, PSv and PSa of o, and the angles.
   void table_row(std::string& out, std::string_view record, std::string_view component,
-                 double damping, double period, const spectral_ordinate* o,
-                 const rotated_peaks* rotated, double rotated_value) {
+                 double damping, double period, const spectral_ordinate& o,
+                 const rotated_peaks* rotated) {
     out += record;
     out += ',';
     out += component;
@@ -410,26 +411,25 @@ class program {
     append_number(out, damping);
     out += ',';
     append_number(out, period);
-    if (o) {
-      for (double v : {o->sd, o->sv, o->sa, o->psv, o->psa}) {
+    if (!rotated) {
+      for (double v : {o.sd, o.sv, o.sa, o.psv, o.psa}) {
         out += ',';
         append_number(out, v);
       }
       if (o_.energy) {
-        for (double v : {o->relative_energy_velocity, o->absolute_energy_velocity}) {
+        for (double v : {o.relative_energy_velocity, o.absolute_energy_velocity}) {
           out += ',';
           append_number(out, v);
         }
       }
       if (o_.rotd || !o_.pairs.empty()) out += ",,";
     } else {
-      const double w = circular_frequency(period);
       out += ',';
-      append_number(out, rotated_value);
+      append_number(out, o.sd);
       out += ",,,";
-      append_number(out, w * rotated_value);
+      append_number(out, o.psv);
       out += ',';
-      append_number(out, w * w * rotated_value / standard_gravity);
+      append_number(out, o.psa);
       if (o_.energy) out += ",,";
       out += ',';
       append_number(out, rotated->angle00);
@@ -493,8 +493,7 @@ class program {
           record_result::curve curve{g.components[c].name, requests_[r].damping, o_.periods, {}};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const spectral_ordinate& o = ordinates[requests_[r].table[p]];
-            table_row(s.table, record, component, requests_[r].damping, o_.periods[p], &o, nullptr,
-                      0);
+            table_row(s.table, record, component, requests_[r].damping, o_.periods[p], o, nullptr);
             curve.ordinates.push_back(o);
           }
           if (sink_) s.result.curves.push_back(std::move(curve));
@@ -528,13 +527,8 @@ class program {
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const rotated_peaks& q = res.rotated[requests_[r].table[p]];
             const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
-            table_row(s.table, record, csv_names[k], requests_[r].damping, o_.periods[p], nullptr,
-                      &q, value);
-            const double w = circular_frequency(o_.periods[p]);
-            spectral_ordinate o;
-            o.sd = value;
-            o.psv = w * value;
-            o.psa = w * w * value / standard_gravity;
+            const spectral_ordinate o = pseudo_ordinate(value, o_.periods[p]);
+            table_row(s.table, record, csv_names[k], requests_[r].damping, o_.periods[p], o, &q);
             curve.ordinates.push_back(o);
           }
           if (sink_ && k == 1) s.result.curves.push_back(std::move(curve));

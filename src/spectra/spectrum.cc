@@ -21,13 +21,9 @@ std::map<int, std::vector<std::size_t>> by_substeps(std::span<const double> peri
 }
 
 spectral_ordinate ordinate(const peak_response& p, double period) {
-  const double w = circular_frequency(period);
-  spectral_ordinate o;
-  o.sd = p.sd;
+  spectral_ordinate o = pseudo_ordinate(p.sd, period);
   o.sv = p.sv;
   o.sa = p.sa / standard_gravity;
-  o.psv = w * p.sd;
-  o.psa = w * w * p.sd / standard_gravity;
   o.relative_energy_velocity = std::sqrt(2 * p.relative_energy);
   o.absolute_energy_velocity = std::sqrt(2 * p.absolute_energy);
   return o;
@@ -91,6 +87,15 @@ int substeps(double period, double dt) {
 
 double circular_frequency(double period) {
   return 2 * std::numbers::pi / period;
+}
+
+spectral_ordinate pseudo_ordinate(double sd, double period) {
+  const double w = circular_frequency(period);
+  spectral_ordinate o;
+  o.sd = sd;
+  o.psv = w * sd;
+  o.psa = w * w * sd / standard_gravity;
+  return o;
 }
 
 std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,

@@ -27,6 +27,9 @@ int substeps(double period, double dt);
 // The circular frequency of a period, 2 pi / T with 2 pi to double precision.
 double circular_frequency(double period);
 
+// Sd with the PSv and PSa it gives at a period (the rest left at zero).
+spectral_ordinate pseudo_ordinate(double sd, double period);
+
 // The spectrum of one component (acceleration in cm/s2, dt in s) at one damping ratio.
 std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
                                                  std::span<const double> periods, double damping,
