@@ -46,6 +46,11 @@ std::vector<std::string_view> first_lines(std::string_view text, std::size_t cou
   return lines;
 }
 
+// What separates values in AT2 files.
+bool is_at2_separator(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == ',';
+}
+
 // A number as written in AT2 files: an optional sign, digits with a point, an E exponent.
 bool parse_number(std::string_view token, double& value) {
   if (!token.empty() && token.front() == '+') token.remove_prefix(1);
@@ -239,8 +244,7 @@ bool read_count_and_interval(std::string_view line, long& count, double& dt) {
   if (numbers.size() != 2) return false;
   const auto token = [](std::string_view s) {
     std::size_t end = 0;
-    while (end < s.size() && s[end] != ' ' && s[end] != ',' && s[end] != '\t' && s[end] != '\r')
-      ++end;
+    while (end < s.size() && !is_at2_separator(s[end])) ++end;
     return s.substr(0, end);
   };
   double n = 0;
@@ -282,17 +286,11 @@ read_result read_at2(std::string_view text) {
     std::string_view rest = text.substr(at, end - at);
     for (;;) {
       std::size_t start = 0;
-      while (start < rest.size() && (rest[start] == ' ' || rest[start] == '\t' ||
-                                     rest[start] == '\r' || rest[start] == ',')) {
-        ++start;
-      }
+      while (start < rest.size() && is_at2_separator(rest[start])) ++start;
       rest.remove_prefix(start);
       if (rest.empty()) break;
       std::size_t length = 0;
-      while (length < rest.size() && rest[length] != ' ' && rest[length] != '\t' &&
-             rest[length] != '\r' && rest[length] != ',') {
-        ++length;
-      }
+      while (length < rest.size() && !is_at2_separator(rest[length])) ++length;
       double value = 0;
       if (!parse_number(rest.substr(0, length), value) ||
           !std::isfinite(value * standard_gravity)) {
@@ -352,12 +350,11 @@ read_result read_record(std::string_view text, std::optional<acceleration_unit> 
 }
 
 bool is_vertical_name(std::string_view name) {
-  std::string n = lower(trim(name));
-  for (char& c : n) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  for (const char* v : {"UP", "DWN", "DOWN", "V", "VER", "VERT", "Z", "UD"}) {
+  const std::string n = lower(trim(name));
+  for (const char* v : {"up", "dwn", "down", "v", "ver", "vert", "z", "ud"}) {
     if (n == v) return true;
   }
-  for (const char* suffix : {"UP", "DWN", "-V", "VER"}) {
+  for (const char* suffix : {"up", "dwn", "-v", "ver"}) {
     const std::string_view s = suffix;
     if (n.size() > s.size() && std::string_view(n).substr(n.size() - s.size()) == s) return true;
   }
