@@ -5,11 +5,10 @@
 #include <numbers>
 
 #include "plot/scale.h"
+#include "spectra/records.h"
 
 namespace plot {
 namespace {
-
-constexpr double standard_gravity = 980.665;  // cm/s2
 
 std::string missing_note(std::size_t missing) {
   if (missing == 0) return {};
@@ -156,8 +155,8 @@ figure tripartite_figure(std::string_view record, const std::vector<spectrum_cur
       p.guides.push_back({a, 2 * std::numbers::pi * sd / a, b, 2 * std::numbers::pi * sd / b,
                           "Sd " + tick_label(sd) + " cm"});
       const double psa = std::pow(10.0, e);  // g: PSv = PSa g T / (2 pi)
-      p.guides.push_back({a, psa * standard_gravity * a / (2 * std::numbers::pi), b,
-                          psa * standard_gravity * b / (2 * std::numbers::pi),
+      p.guides.push_back({a, psa * spectra::standard_gravity * a / (2 * std::numbers::pi), b,
+                          psa * spectra::standard_gravity * b / (2 * std::numbers::pi),
                           "PSa " + tick_label(psa) + " g"});
     }
   }
