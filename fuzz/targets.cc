@@ -8,9 +8,14 @@
 #include <optional>
 #include <string_view>
 
+#include "base/paths.h"
+#include "base/physics.h"
 #include "plot/outputs.h"
+#include "records/at2.h"
+#include "records/names.h"
+#include "records/registry.h"
+#include "records/table.h"
 #include "spectra/grids.h"
-#include "spectra/records.h"
 #include "support/reference_fields.h"
 #include "textio/fields.h"
 #include "textio/list_input.h"
@@ -153,31 +158,34 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const std::size_t lines =
       1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-  for (const auto unit : {std::optional<spectra::acceleration_unit>(),
-                          std::optional(spectra::acceleration_unit::g)}) {
-    const spectra::read_result r = spectra::read_record(text, unit);
-    // Read in two halves at once (as long tables are), the same record or the same failure.
-    const spectra::read_result halves = spectra::read_record(text, unit, 0);
-    if (halves.error.line != r.error.line || halves.error.message != r.error.message ||
-        halves.record.dt != r.record.dt ||
-        halves.record.components.size() != r.record.components.size()) {
-      return "reading in halves differs";
-    }
-    for (std::size_t k = 0; k < r.record.components.size(); ++k) {
-      if (halves.record.components[k].acceleration != r.record.components[k].acceleration) {
-        return "reading in halves gives other samples";
+  for (const auto unit :
+       {std::optional<base::acceleration_unit>(), std::optional(base::acceleration_unit::g)}) {
+    const records::read_options options{.units = unit};
+    const records::read_result r = records::read_any(text, options);
+    // A table read in two halves at once (as long tables are): the same record or failure.
+    if (records::is_table(text.substr(0, records::head_size))) {
+      const records::read_result one = records::read_table(text, options);
+      const records::read_result halves = records::read_table(text, options, 0);
+      if (halves.status.line != one.status.line || halves.status.what != one.status.what ||
+          halves.components.size() != one.components.size()) {
+        return "reading in halves differs";
+      }
+      for (std::size_t k = 0; k < one.components.size(); ++k) {
+        if (halves.components[k].acceleration != one.components[k].acceleration ||
+            halves.components[k].dt != one.components[k].dt) {
+          return "reading in halves gives other samples";
+        }
       }
     }
     if (!r.ok()) {
-      if (r.error.line < 1 || r.error.line > lines) return "a failure outside the text's lines";
+      if (r.status.line < 1 || r.status.line > lines) return "a failure outside the text's lines";
       continue;
     }
-    const spectra::ground_motion& g = r.record;
-    if (!(g.dt > 0) || !std::isfinite(g.dt)) return "an interval that is not positive";
-    if (g.components.empty() || (g.at2 && g.components.size() != 1)) return "components";
-    for (const spectra::component& c : g.components) {
+    if (r.components.empty()) return "no components";
+    for (const records::component& c : r.components) {
+      if (!(c.dt > 0) || !std::isfinite(c.dt)) return "an interval that is not positive";
       if (c.acceleration.size() < 2) return "fewer than two samples";
-      if (c.name.empty()) return "a component without a name";
+      if (c.channel.empty()) return "a component without a name";
       for (double v : c.acceleration) {
         if (!std::isfinite(v)) return "a value that is not finite";
       }
@@ -207,8 +215,10 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
       !(tolerance.values.size() == 1 && tolerance.values[0] > 0 && tolerance.values[0] <= 0.01)) {
     return "a tolerance outside (0, 0.01]";
   }
-  (void)spectra::parse_unit(text);
-  for (const std::string& path : spectra::read_path_list(text)) {
+  (void)base::parse_unit(text);
+  (void)records::is_vertical_name(text);
+  (void)records::record_sequence_number(text);
+  for (const std::string& path : base::read_path_list(text)) {
     if (path.empty() || path.find('\n') != std::string::npos || path.front() == ' ' ||
         path.back() == ' ') {
       return "a path with a line end or edge blanks";

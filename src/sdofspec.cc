@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "command_line.h"
+#include "base/physics.h"
 #include "report/report.h"
 #include "spectra/grids.h"
 #include "spectra/run.h"
@@ -67,7 +68,7 @@ int main(int argc, char** argv) {
   if (!h.error.empty()) return command.usage_error("--damping: " + h.error);
   o.dampings = h.values;
   if (!units.empty()) {
-    o.units = spectra::parse_unit(units);
+    o.units = base::parse_unit(units);
     if (!o.units)
       return command.usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
   }

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "plot/scale.h"
-#include "spectra/records.h"
+#include "base/physics.h"
 
 namespace plot {
 namespace {
@@ -155,8 +155,8 @@ figure tripartite_figure(std::string_view record, const std::vector<spectrum_cur
       p.guides.push_back({a, 2 * std::numbers::pi * sd / a, b, 2 * std::numbers::pi * sd / b,
                           "Sd " + tick_label(sd) + " cm"});
       const double psa = std::pow(10.0, e);  // g: PSv = PSa g T / (2 pi)
-      p.guides.push_back({a, psa * spectra::standard_gravity * a / (2 * std::numbers::pi), b,
-                          psa * spectra::standard_gravity * b / (2 * std::numbers::pi),
+      p.guides.push_back({a, psa * base::standard_gravity * a / (2 * std::numbers::pi), b,
+                          psa * base::standard_gravity * b / (2 * std::numbers::pi),
                           "PSa " + tick_label(psa) + " g"});
     }
   }

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "spectra/records.h"
+#include "base/physics.h"
 #include "spectra/spectrum.h"
 
 namespace spectra {
@@ -61,7 +61,7 @@ ground_histories integrate(std::span<const double> a, double dt, bool detrend) {
 
 intensity_measures intensity(std::span<const double> a, double dt, const ground_histories& g) {
   intensity_measures m;
-  m.pga = largest_magnitude(a) / standard_gravity;
+  m.pga = largest_magnitude(a) / base::standard_gravity;
   m.pgv = largest_magnitude(g.velocity);
   m.pgd = largest_magnitude(g.displacement);
 
@@ -78,8 +78,8 @@ intensity_measures intensity(std::span<const double> a, double dt, const ground_
     husid[i] = squares;
   }
   // cm2/s3 to m2/s3, and g in m/s2.
-  m.arias = std::numbers::pi / (2 * (standard_gravity / 100)) * squares / 10000;
-  m.cav = magnitudes / standard_gravity;
+  m.arias = std::numbers::pi / (2 * (base::standard_gravity / 100)) * squares / 10000;
+  m.cav = magnitudes / base::standard_gravity;
   if (squares > 0) {
     for (double& h : husid) h /= squares;
     const double t5 = crossing(husid, 0.05, dt);

@@ -14,6 +14,10 @@
 #include <system_error>
 #include <thread>
 
+#include "base/numbers.h"
+#include "base/paths.h"
+#include "records/names.h"
+#include "records/registry.h"
 #include "spectra/intensity.h"
 #include "spectra/rotd.h"
 #include "spectra/spectrum.h"
@@ -28,7 +32,7 @@ constexpr std::size_t periods_per_task = 48;
 struct loaded_file {
   std::string path;
   bool ok = false;
-  ground_motion record;
+  std::vector<records::component> components;
 };
 
 // What gets a spectrum: one component, or a horizontal pair (with its rotated spectra).
@@ -118,7 +122,7 @@ class program {
           fail(r.substr(1) + ": " + why);
           continue;
         }
-        for (std::string& p : read_path_list(text)) files_.push_back(std::move(p));
+        for (std::string& p : base::read_path_list(text)) files_.push_back(std::move(p));
       } else {
         files_.push_back(r);
       }
@@ -163,7 +167,7 @@ class program {
     if (o_.rotd) {
       std::map<std::string, std::vector<std::size_t>> groups;
       for (std::size_t i = 0; i < files_.size(); ++i) {
-        const std::string rsn = record_sequence_number(files_[i]);
+        const std::string rsn = records::record_sequence_number(files_[i]);
         if (!taken[i] && !rsn.empty()) groups[rsn].push_back(i);
       }
       for (auto& [rsn, members] : groups) {
@@ -267,14 +271,14 @@ class program {
         s.messages.push_back("sdofspec: " + f.path + ": " + why);
         s.failed = true;
       } else {
-        read_result r = read_record(text, o_.units);
+        records::read_result r = records::read_any(text, {.units = o_.units});
         if (!r.ok()) {
-          s.messages.push_back("sdofspec: " + f.path + ":" + std::to_string(r.error.line) + ": " +
-                               r.error.message);
+          s.messages.push_back("sdofspec: " + f.path + ":" + std::to_string(r.status.line) + ": " +
+                               r.status.what);
           s.failed = true;
         } else {
           f.ok = true;
-          f.record = std::move(r.record);
+          f.components = std::move(r.components);
         }
       }
       s.files.push_back(std::move(f));
@@ -313,29 +317,21 @@ class program {
     std::vector<std::pair<std::size_t, std::size_t>> in_pair;  // (file, component)
     for (std::size_t f = 0; f < s.files.size(); ++f) {
       if (!s.files[f].ok) continue;
-      const ground_motion& g = s.files[f].record;
-      for (std::size_t c = 0; c < g.components.size(); ++c) {
-        bool paired = false;
-        if (j.pair) {
-          if (j.given_pair) {
-            paired = c == 0;
-          } else if (j.files.size() == 1) {
-            paired = c < 2;  // a record of three components: the first two are horizontal
-          } else {
-            paired = !g.components[c].vertical;
-          }
-        }
+      const std::vector<records::component>& g = s.files[f].components;
+      for (std::size_t c = 0; c < g.size(); ++c) {
+        const bool paired = j.pair && (j.given_pair ? c == 0 : !g[c].vertical);
         if (paired) {
           in_pair.emplace_back(f, c);
         } else {
-          s.units.push_back({f, c, 0, 0, false, {}, g.components[c].acceleration, {}, g.dt});
+          s.units.push_back({f, c, 0, 0, false, {}, g[c].acceleration, {}, g[c].dt});
         }
       }
     }
     if (in_pair.size() == 2) {
       const auto [f1, c1] = in_pair[0];
       const auto [f2, c2] = in_pair[1];
-      const ground_motion &g1 = s.files[f1].record, &g2 = s.files[f2].record;
+      const records::component& g1 = s.files[f1].components[c1];
+      const records::component& g2 = s.files[f2].components[c2];
       const std::string& p1 = s.files[f1].path;
       const std::string& p2 = s.files[f2].path;
       const std::string names = f1 == f2 ? p1 : p1 + ", " + p2;
@@ -344,8 +340,8 @@ class program {
                              " and " + shortest(g2.dt) + " s): no rotated spectra");
         s.failed = true;
       } else {
-        const std::span<const double> a1 = g1.components[c1].acceleration;
-        const std::span<const double> a2 = g2.components[c2].acceleration;
+        const std::span<const double> a1 = g1.acceleration;
+        const std::span<const double> a2 = g2.acceleration;
         const std::size_t n = std::min(a1.size(), a2.size());
         if (a1.size() != a2.size()) {
           s.messages.push_back("sdofspec: warning: " + names + ": " + std::to_string(a1.size()) +
@@ -358,8 +354,8 @@ class program {
       }
     }
     for (const auto& [f, c] : in_pair) {
-      const ground_motion& g = s.files[f].record;
-      s.units.push_back({f, c, 0, 0, false, {}, g.components[c].acceleration, {}, g.dt});
+      const records::component& g = s.files[f].components[c];
+      s.units.push_back({f, c, 0, 0, false, {}, g.acceleration, {}, g.dt});
     }
     // The table goes by file and component: keep the units in that order.
     std::stable_sort(s.units.begin(), s.units.end(), [](const unit& a, const unit& b) {
@@ -471,8 +467,9 @@ class program {
     for (std::size_t f = 0; f < s.files.size(); ++f) {
       if (!s.files[f].ok) continue;
       const std::string record = csv_field(s.files[f].path);
-      const ground_motion& g = s.files[f].record;
-      for (std::size_t c = 0; c < g.components.size(); ++c) {
+      const std::vector<records::component>& components = s.files[f].components;
+      for (std::size_t c = 0; c < components.size(); ++c) {
+        const records::component& g = components[c];
         // The unit that holds this component, and which side of it.
         std::size_t u = 0;
         int side = -1;
@@ -486,11 +483,11 @@ class program {
           }
         }
         if (side < 0) continue;
-        const std::string component = csv_field(g.components[c].name);
+        const std::string component = csv_field(g.channel);
         for (std::size_t r = 0; r < o_.dampings.size(); ++r) {
           const unit_result& res = s.results[u][r];
           const auto& ordinates = side == 0 ? res.first : res.second;
-          record_result::curve curve{g.components[c].name, requests_[r].damping, o_.periods, {}};
+          record_result::curve curve{g.channel, requests_[r].damping, o_.periods, {}};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const spectral_ordinate& o = ordinates[requests_[r].table[p]];
             table_row(s.table, record, component, requests_[r].damping, o_.periods[p], o, nullptr);
@@ -499,20 +496,20 @@ class program {
           if (sink_) s.result.curves.push_back(std::move(curve));
         }
         if (o_.intensity_measures) {
-          const auto& a = g.components[c].acceleration;
+          const auto& a = g.acceleration;
           const ground_histories ground = integrate(a, g.dt, o_.detrend);
           const intensity_measures m = intensity(a, g.dt, ground);
           const spectrum_intensity_result& r = s.si[u][side];
           if (!(r.halving_change < o_.si_tolerance)) {
-            s.messages.push_back("sdofspec: warning: " + s.files[f].path + ": " +
-                                 g.components[c].name + ": the spectrum intensity on " +
-                                 std::to_string(r.intervals) + " intervals changes by " +
-                                 shortest(r.halving_change) + " relative when they are halved");
+            s.messages.push_back("sdofspec: warning: " + s.files[f].path + ": " + g.channel +
+                                 ": the spectrum intensity on " + std::to_string(r.intervals) +
+                                 " intervals changes by " + shortest(r.halving_change) +
+                                 " relative when they are halved");
           }
           const double si = r.si;
           intensity_row(s.intensity, record, component, &m, m.pga, m.pgv, m.pgd, si);
           s.result.intensity.push_back(
-              {g.components[c].name, m.pga, m.pgv, m.pgd, m.arias, m.d5_75, m.d5_95, m.cav, si});
+              {g.channel, m.pga, m.pgv, m.pgd, m.arias, m.d5_75, m.d5_95, m.cav, si});
         }
       }
     }
@@ -548,9 +545,9 @@ class program {
           };
           // Rotated spectra are at the table's periods only: no spectrum intensity.
           const double si = NAN;
-          intensity_row(s.intensity, record, csv_names[k], nullptr, pick(pga) / standard_gravity,
-                        pick(pgv), pick(pgd), si);
-          s.result.intensity.push_back({csv_names[k], pick(pga) / standard_gravity, pick(pgv),
+          intensity_row(s.intensity, record, csv_names[k], nullptr,
+                        pick(pga) / base::standard_gravity, pick(pgv), pick(pgd), si);
+          s.result.intensity.push_back({csv_names[k], pick(pga) / base::standard_gravity, pick(pgv),
                                         pick(pgd), NAN, NAN, NAN, NAN, si});
         }
       }

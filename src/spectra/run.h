@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "spectra/intensity.h"
-#include "spectra/records.h"
+#include "base/physics.h"
 #include "spectra/spectrum.h"
 
 namespace spectra {
@@ -21,7 +21,7 @@ struct options {
   std::vector<std::pair<std::string, std::string>> pairs;  // --pair H1 H2
   std::vector<double> periods;
   std::vector<double> dampings;
-  std::optional<acceleration_unit> units;
+  std::optional<base::acceleration_unit> units;
   unsigned jobs = 1;
   bool rotd = false;
   bool energy = false;

@@ -6,7 +6,7 @@
 #include <numbers>
 
 #include "spectra/batch.h"
-#include "spectra/records.h"
+#include "base/physics.h"
 
 namespace spectra {
 namespace {
@@ -23,7 +23,7 @@ std::map<int, std::vector<std::size_t>> by_substeps(std::span<const double> peri
 spectral_ordinate ordinate(const peak_response& p, double period) {
   spectral_ordinate o = pseudo_ordinate(p.sd, period);
   o.sv = p.sv;
-  o.sa = p.sa / standard_gravity;
+  o.sa = p.sa / base::standard_gravity;
   o.relative_energy_velocity = std::sqrt(2 * p.relative_energy);
   o.absolute_energy_velocity = std::sqrt(2 * p.absolute_energy);
   return o;
@@ -94,7 +94,7 @@ spectral_ordinate pseudo_ordinate(double sd, double period) {
   spectral_ordinate o;
   o.sd = sd;
   o.psv = w * sd;
-  o.psa = w * w * sd / standard_gravity;
+  o.psa = w * w * sd / base::standard_gravity;
   return o;
 }
 

@@ -10,20 +10,19 @@
 #include <string>
 #include <vector>
 
+#include "base/physics.h"
 #include "response/resp.h"
-#include "spectra/records.h"
 #include "spectra/spectrum.h"
+#include "support/data.h"
 
 namespace spectra {
 namespace {
 
 std::vector<double> component_of(const std::string& path, int k, double& dt) {
-  std::ifstream file(path, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const read_result r = read_record(text);
-  EXPECT_TRUE(r.ok()) << r.error.message;
-  dt = r.record.dt;
-  return r.record.components[static_cast<std::size_t>(k)].acceleration;
+  const testing_support::motion m = testing_support::read_motion(path);
+  EXPECT_FALSE(m.components.empty()) << path;
+  dt = m.dt;
+  return m.components.at(static_cast<std::size_t>(k)).acceleration;
 }
 
 std::vector<double> el_centro(int k, double& dt) {
@@ -205,7 +204,7 @@ TEST(Spectrum, ElCentroAsPublished) {
     EXPECT_NEAR(s[i].sd, published[i], 0.006 * published[i]) << periods[i];
     const double w = 2 * std::numbers::pi / periods[i];
     EXPECT_EQ(s[i].psv, w * s[i].sd);
-    EXPECT_EQ(s[i].psa, w * w * s[i].sd / standard_gravity);
+    EXPECT_EQ(s[i].psa, w * w * s[i].sd / base::standard_gravity);
   }
 }
 

@@ -7,19 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "base/physics.h"
 #include "spectra/batch.h"
 #include "spectra/intensity.h"
-#include "spectra/records.h"
 #include "spectra/rotd.h"
 #include "spectra/spectrum.h"
+#include "support/data.h"
 
 namespace spectra {
 namespace {
 
+using ground_motion = testing_support::motion;
+using base::standard_gravity;
+
 ground_motion el_centro() {
-  std::ifstream file(std::string(EXAMPLES_DIR) + "/elcentro1940-array9.csv", std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  return read_record(text).record;
+  return testing_support::read_motion(std::string(EXAMPLES_DIR) + "/elcentro1940-array9.csv");
 }
 
 const std::vector<double> periods = {0.01, 0.03, 0.1, 0.3, 1, 3, 10};
@@ -143,9 +145,8 @@ TEST(Intensity, SineBurstAgainstClosedForms) {
 // periods take sub-steps.
 TEST(Intensity, SpectrumIntensityGridIsFineEnough) {
   const ground_motion g = el_centro();
-  std::ifstream file(std::string(TEST_DATA_DIR) + "/elcentro1940-ns-textbook.csv");
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const ground_motion textbook = read_record(text).record;
+  const ground_motion textbook =
+      testing_support::read_motion(std::string(TEST_DATA_DIR) + "/elcentro1940-ns-textbook.csv");
   for (const ground_motion* m : {&g, &textbook}) {
     const std::vector<double>& a = m->components[0].acceleration;
     std::size_t usual_intervals = 0;

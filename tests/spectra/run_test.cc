@@ -85,9 +85,10 @@ TEST(Run, BrokenRecordsAreReportedAndSkipped) {
   o.jobs = 1;
   const result one = run_in_memory(o, env);
   EXPECT_EQ(one.status, 1);
-  EXPECT_EQ(one.reports,
-            "sdofspec: bad.csv:3: invalid number\n"
-            "sdofspec: gone.csv: No such file or directory\n");
+  EXPECT_EQ(
+      one.reports,
+      "sdofspec: bad.csv:3: values separated by semicolons: separate them by commas or blanks\n"
+      "sdofspec: gone.csv: No such file or directory\n");
   EXPECT_EQ(lines(one.table), 1 + 4 * 2 * 21);  // three components and one, two dampings
   EXPECT_EQ(one.table.find("a.csv,NS,0.02,0.01,"), one.table.find('\n') + 1);
   EXPECT_LT(one.table.find("a.csv,UD,0.05,10,"), one.table.find("RSN6_180.AT2,180,0.02,0.01,"));

@@ -1,0 +1,45 @@
+#include "records/registry.h"
+
+#include <array>
+#include <string>
+
+#include "records/at2.h"
+#include "records/table.h"
+
+namespace records {
+namespace {
+
+// In the order they are tried: the most particular signatures first, sdofresp's table (any
+// four items over lines of numbers) last.
+constexpr std::array all = {
+    format{"at2", "PEER NGA .AT2 (one component in g)", is_at2, read_at2},
+    format{"table", "sdofresp's table (time and three components)", is_table,
+           [](std::string_view bytes, const read_options& o) { return read_table(bytes, o); }},
+};
+
+}  // namespace
+
+std::span<const format> formats() {
+  return all;
+}
+
+const format* format_named(std::string_view name) {
+  for (const format& f : all) {
+    if (f.name == name) return &f;
+  }
+  return nullptr;
+}
+
+read_result read_any(std::string_view bytes, const read_options& options, const format* forced) {
+  if (forced) return forced->read(bytes, options);
+  const std::string_view head = bytes.substr(0, head_size);
+  for (const format& f : all) {
+    if (f.recognises(head)) return f.read(bytes, options);
+  }
+  std::string names;
+  for (const format& f : all) names += (names.empty() ? "" : ", ") + std::string(f.name);
+  return refused(base::failure_at_line(
+      1, "not a record of any format read here (" + names + "); --format NAME reads it as one"));
+}
+
+}  // namespace records
