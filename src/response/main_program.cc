@@ -9,7 +9,7 @@
 #include "response/resp.h"
 #include "response/samples.h"
 #include "textio/statements.h"
-#include "textio/system.h"
+#include "edge/disk.h"
 #include "textio/units.h"
 
 namespace response {
@@ -186,7 +186,7 @@ int load_record(double& dt) {
 }  // namespace
 
 void main_program() {
-  textio::advise_huge_pages(&arrays, sizeof arrays);
+  edge::advise_huge_pages(&arrays, sizeof arrays);
   clear_used_samples();
   double dt = 0;
   const int nn = load_record(dt);

@@ -6,11 +6,11 @@
 namespace textio {
 
 int start(void (*program)()) {
-  prepare_process();
-  return run(real_system(), program);
+  edge::prepare_console_process();
+  return run(edge::real_disk(), program);
 }
 
-int run(system_interface& system, void (*program)()) {
+int run(edge::disk& system, void (*program)()) {
   begin_run(system);
   program();
   disconnect_all_units();

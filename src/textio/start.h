@@ -1,7 +1,7 @@
 // The start of a run: what happens before and after the program's main routine.
 #pragma once
 
-#include "textio/system.h"
+#include "edge/disk.h"
 
 namespace textio {
 
@@ -10,6 +10,6 @@ namespace textio {
 int start(void (*program)());
 
 // Runs the program with all I/O through the given system (the process is left as it is).
-int run(system_interface& system, void (*program)());
+int run(edge::disk& system, void (*program)());
 
 }  // namespace textio

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "textio/signals.h"
+#include "edge/signals.h"
 #include "textio/units.h"
 
 namespace textio {
@@ -27,7 +27,7 @@ io_state& begin(int unit, std::string_view format, bool writing) {
 }
 
 void write_to_standard_error(std::string_view text) {
-  (void)current_system().write(standard_error, text.data(), text.size());
+  (void)current_system().write(edge::standard_error, text.data(), text.size());
 }
 
 [[noreturn]] void end_run(int status) {
@@ -186,7 +186,7 @@ void fail(const io_error& error) {
 }
 
 void act_on_pending_signal() {
-  switch (take_pending_signal()) {
+  switch (edge::take_pending_signal()) {
     case 0:
       return;
     case SIGINT:
@@ -204,7 +204,7 @@ void act_on_pending_signal() {
   }
 }
 
-void begin_run(system_interface& system) {
+void begin_run(edge::disk& system) {
   reset_units(system);
   state = io_state();
   reporting = false;

@@ -6,10 +6,10 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "edge/disk.h"
 #include "textio/list_input.h"
 #include "textio/record.h"
 #include "textio/runtime_error.h"
-#include "textio/system.h"
 
 namespace textio {
 
@@ -57,6 +57,6 @@ io_state& current_io();
 
 // A run starts afresh: every unit but the console's unconnected, no error being reported, all
 // I/O through the given system.
-void begin_run(system_interface& system);
+void begin_run(edge::disk& system);
 
 }  // namespace textio

@@ -8,14 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "textio/signals.h"
+#include "edge/signals.h"
 
 namespace textio {
 namespace {
 
 constexpr std::size_t output_buffer_size = 256 * 1024;
 
-system_interface* os = nullptr;
+edge::disk* os = nullptr;
 unit units[unit_count];
 
 struct file_identity {
@@ -24,7 +24,7 @@ struct file_identity {
 };
 std::vector<file_identity> protected_records;
 
-bool is_protected_record(const file_status& status) {
+bool is_protected_record(const edge::file_status& status) {
   if (!status.exists) return false;
   for (const file_identity& id : protected_records) {
     if (id.device == status.device && id.inode == status.inode) return true;
@@ -36,7 +36,7 @@ bool is_protected_record(const file_status& status) {
 input_stream waiting_input(int handle) {
   return input_stream([handle](char* buffer, std::size_t n) -> long {
     os->wait_for_input(handle);
-    if (pending_signal() != 0) return -EINTR;
+    if (edge::pending_signal() != 0) return -EINTR;
     return os->read(handle, buffer, n);
   });
 }
@@ -57,7 +57,7 @@ void connect_console(int number, int handle, bool input) {
 }
 
 void attach(unit& u, int handle) {
-  const file_status status = os->status(handle);
+  const edge::file_status status = os->status(handle);
   u.handle = handle;
   u.regular_file = status.regular;
   u.input = status.regular ? file_input(handle) : waiting_input(handle);
@@ -65,16 +65,16 @@ void attach(unit& u, int handle) {
 
 }  // namespace
 
-void reset_units(system_interface& system) {
+void reset_units(edge::disk& system) {
   os = &system;
   for (unit& u : units) u = unit();
   protected_records.clear();
-  connect_console(console_error, standard_error, false);
-  connect_console(console_input, standard_input, true);
-  connect_console(console_output, standard_output, false);
+  connect_console(console_error, edge::standard_error, false);
+  connect_console(console_input, edge::standard_input, true);
+  connect_console(console_output, edge::standard_output, false);
 }
 
-system_interface& current_system() {
+edge::disk& current_system() {
   assert(os != nullptr);
   return *os;
 }
@@ -93,7 +93,7 @@ io_error connect_unit(int number, std::string_view name) {
   u = unit();
   u.name = last == std::string_view::npos ? std::string() : std::string(name.substr(0, last + 1));
   if (u.name.empty()) return {"open", null_file_name};
-  const file_status status = os->status(u.name);
+  const edge::file_status status = os->status(u.name);
   if (is_protected_record(status)) return {"open", overwrites_record};
 
   u.connected = true;
@@ -104,19 +104,19 @@ io_error connect_unit(int number, std::string_view name) {
     u.pipe = true;
     return {};
   }
-  int handle = os->open(u.name, open_mode::update);
+  int handle = os->open(u.name, edge::open_mode::update);
   if (handle < 0) {
     u.writable = false;
-    handle = os->open(u.name, open_mode::read_only);
+    handle = os->open(u.name, edge::open_mode::read_only);
   }
   if (handle < 0) {
     // A missing file is created; a new file reads as empty.
     u.writable = true;
-    handle = os->open(u.name, open_mode::create_update);
+    handle = os->open(u.name, edge::open_mode::create_update);
   }
   if (handle < 0) {
     u.readable = false;  // an existing file that may only be written
-    handle = os->open(u.name, open_mode::create_write_only);
+    handle = os->open(u.name, edge::open_mode::create_write_only);
   }
   if (handle < 0) {
     u.connected = false;
@@ -129,7 +129,7 @@ io_error connect_unit(int number, std::string_view name) {
 io_error prepare_to_read(unit& u) {
   u.last_was_write = false;
   if (!u.pipe || u.handle >= 0) return {};
-  const int handle = os->open(u.name, open_mode::read_only);
+  const int handle = os->open(u.name, edge::open_mode::read_only);
   if (handle < 0) return {"open", -handle};
   attach(u, handle);
   return {};
@@ -138,7 +138,7 @@ io_error prepare_to_read(unit& u) {
 io_error prepare_first_write(unit& u) {
   u.written = true;
   if (u.pipe && u.handle < 0) {
-    const int handle = os->open(u.name, open_mode::write_only);
+    const int handle = os->open(u.name, edge::open_mode::write_only);
     if (handle < 0) return {"open", -handle};
     attach(u, handle);
   }
@@ -174,7 +174,7 @@ void disconnect_all_units() {
 
 void protect_record(int number) {
   const unit& u = unit_at(number);
-  const file_status status = u.handle >= 0 ? os->status(u.handle) : os->status(u.name);
+  const edge::file_status status = u.handle >= 0 ? os->status(u.handle) : os->status(u.name);
   if (status.exists) protected_records.push_back({status.device, status.inode});
 }
 
@@ -211,7 +211,7 @@ void commit_record(unit& u, const char* end) {
 io_error flush_unit(unit& u) {
   if (u.pending == 0) return {};
   const char* data = u.output.data();
-  const write_result result = os->write(u.handle, data, u.pending);
+  const edge::write_result result = os->write(u.handle, data, u.pending);
   u.pending = 0;
   if (result.error == 0) {
     u.file_size += result.written;

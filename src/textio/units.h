@@ -1,6 +1,6 @@
 // Numbered I/O units: files connected by name, read through a buffer, written a whole record at
 // a time through a large buffer. Everything reaches the operating system through the
-// system_interface in use.
+// edge::disk in use.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "edge/disk.h"
 #include "textio/input_stream.h"
 #include "textio/io_error.h"
-#include "textio/system.h"
 
 namespace textio {
 
@@ -40,8 +40,8 @@ struct unit {
 
 // Every unit unconnected, no record protected, and all I/O through the given system from now
 // on; then units 0, 5 and 6 on standard error, input and output.
-void reset_units(system_interface& system);
-system_interface& current_system();
+void reset_units(edge::disk& system);
+edge::disk& current_system();
 
 // Unit 0..99.
 unit& unit_at(int number);

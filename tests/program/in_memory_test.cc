@@ -9,12 +9,12 @@
 #include <sstream>
 #include <string>
 
-#include "support/fake_system.h"
+#include "support/fake_disk.h"
 #include "support/program.h"
 
 namespace {
 
-using testing_support::fake_system;
+using testing_support::fake_disk;
 using testing_support::process_end;
 using testing_support::record_text;
 using testing_support::run_in_memory;
@@ -37,7 +37,7 @@ std::uint64_t fnv1a(const std::string& text) {
 }
 
 // A complete run on the record with the answers; the fake holds its files afterwards.
-process_end run(fake_system& os, const std::string& record, const std::string& answers) {
+process_end run(fake_disk& os, const std::string& record, const std::string& answers) {
   os.files["rec.csv"] = record;
   os.input = answers;
   return run_in_memory(os);
@@ -50,7 +50,7 @@ bool is_whole_line_prefix(const std::string& part, const std::string& whole) {
 // Three components that differ, strong motion: all five files and the console, whole.
 TEST(InMemory, GoldenThreeComponentRun) {
   const std::string golden = std::string(TEST_DATA_DIR) + "/golden/";
-  fake_system os;
+  fake_disk os;
   const process_end end =
       run(os, file_text(golden + "record.csv"), "rec.csv\n0.2\n0.05\nwave.csv\n");
   EXPECT_EQ(end.status, 0);
@@ -134,7 +134,7 @@ TEST(InMemory, BundledRecordsByteForByte) {
     const std::string folder = std::string(r.record) == "elcentro1940-array9.csv"
                                    ? std::string(EXAMPLES_DIR)
                                    : std::string(TEST_DATA_DIR);
-    fake_system os;
+    fake_disk os;
     const process_end end =
         run(os, file_text(folder + "/" + r.record),
             std::string("rec.csv\n") + r.period + "\n" + r.damping + "\nwave.csv\n");
@@ -148,7 +148,7 @@ TEST(InMemory, BundledRecordsByteForByte) {
 // At dt = 1/32 the times (m - 1) * dt are exact and every other one lies halfway between two
 // four-decimal values: each rounds as printf rounds it.
 TEST(InMemory, EnergyTimesOnFourDecimalTies) {
-  fake_system os;
+  fake_disk os;
   std::string record = "t,a,b,c\n";
   for (int i = 0; i < 40; ++i) record += std::to_string(i / 32.0) + ",1,2,3\n";
   ASSERT_EQ(run(os, record, "rec.csv\n1\n0.05\nw.csv\n").status, 0);
@@ -169,7 +169,7 @@ struct failure_row {
 };
 
 TEST(InMemory, ConsoleNumberWithoutALineEnd) {
-  fake_system os;
+  fake_disk os;
   const process_end end = run(os, "t,a,b,c\n0,1,2,3\n", "rec.csv\n1");
   EXPECT_TRUE(end.aborted);
   EXPECT_EQ(os.error,
@@ -178,7 +178,7 @@ TEST(InMemory, ConsoleNumberWithoutALineEnd) {
 }
 
 TEST(InMemory, FailedCloseIsReported) {
-  fake_system os;
+  fake_disk os;
   os.fail_close("Ground-Vel.csv");
   const process_end end = run(os, record_text(20), "rec.csv\n1\n0.05\nw.csv\n");
   EXPECT_TRUE(end.aborted);
@@ -193,12 +193,12 @@ TEST(InMemory, FailedCloseIsReported) {
 // and the end flushes the files still open.
 TEST(InMemory, SignalDuringAFormattedWriteEndsTheRunAfterIt) {
   const std::string record = record_text(2000);
-  fake_system complete;
+  fake_disk complete;
   ASSERT_EQ(run(complete, record, "rec.csv\n1\n0.05\nwave.csv\n").status, 0);
   const std::size_t lines = (262144 - 78) / 202 + 1;
   for (const auto& [signal_number, message, aborted] :
        {std::tuple{SIGTERM, "Killed\n", false}, std::tuple{SIGABRT, "IOT Trap\n", true}}) {
-    fake_system os;
+    fake_disk os;
     os.signal_on_write("wave.csv", signal_number);
     const process_end end = run(os, record, "rec.csv\n1\n0.05\nwave.csv\n");
     EXPECT_EQ(end.aborted, aborted);
@@ -209,7 +209,7 @@ TEST(InMemory, SignalDuringAFormattedWriteEndsTheRunAfterIt) {
 }
 
 TEST(InMemory, RecordEndingInAnErrorIsLeftUnchanged) {
-  fake_system os;
+  fake_disk os;
   const std::string record = record_text(3000) + "60.00,1,x,3\n";  // over 64 KiB
   ASSERT_GT(record.size(), 65536u);
   const process_end end = run(os, record, "rec.csv\n1\n0.05\nw.csv\n");
@@ -222,9 +222,9 @@ TEST(InMemory, RecordEndingInAnErrorIsLeftUnchanged) {
 // Killed after its first write, a run leaves no line of an earlier run in the file.
 TEST(InMemory, KilledRunLeavesNothingOfAnEarlierRun) {
   const std::string record = record_text(10000);
-  fake_system complete;
+  fake_disk complete;
   ASSERT_EQ(run(complete, record, "rec.csv\n1\n0.05\nw.csv\n").status, 0);
-  fake_system os;
+  fake_disk os;
   os.files["Ground-Vel.csv"] = std::string(1 << 20, '#');
   os.kill_after_writes("Ground-Vel.csv", 1);
   EXPECT_TRUE(run(os, record, "rec.csv\n1\n0.05\nw.csv\n").killed);
@@ -235,9 +235,9 @@ TEST(InMemory, KilledRunLeavesNothingOfAnEarlierRun) {
 
 TEST(InMemory, FullDiskLeavesWholeLines) {
   const std::string record = record_text(10000);
-  fake_system complete;
+  fake_disk complete;
   ASSERT_EQ(run(complete, record, "rec.csv\n1\n0.05\nw.csv\n").status, 0);
-  fake_system os;
+  fake_disk os;
   os.fail_writes_after("Energy-Density-wave2.csv", 5000);
   EXPECT_TRUE(run(os, record, "rec.csv\n1\n0.05\nw.csv\n").aborted);
   EXPECT_EQ(os.error,
@@ -250,7 +250,7 @@ TEST(InMemory, FullDiskLeavesWholeLines) {
 }
 
 TEST(InMemory, RecordThatIsAPipeIsReadOnly) {
-  fake_system os;
+  fake_disk os;
   os.pipes.insert("rec.csv");
   EXPECT_EQ(run(os, record_text(30), "rec.csv\n1\n0.05\nw.csv\n").status, 0);
   EXPECT_EQ(os.log.front(), "open rec.csv read-only");

@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <string>
 
-#include "support/fake_system.h"
+#include "support/fake_disk.h"
 
 namespace textio {
 namespace {
 
-using testing_support::fake_system;
+using testing_support::fake_disk;
 
 constexpr int number = 20;
 
@@ -28,7 +28,7 @@ class Units : public ::testing::Test {
     }
     return false;
   }
-  fake_system os;
+  fake_disk os;
 };
 
 TEST_F(Units, FirstWriteCutsAnExistingFileToEmpty) {

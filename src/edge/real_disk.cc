@@ -1,15 +1,20 @@
-// The real operating system: the only file of the text layer that calls it.
-#include "textio/system.h"
-
+// The real operating system: the only file of the suite that calls it for files and the
+// process.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <vector>
+
+#include "edge/disk.h"
 
 #if __has_include(<poll.h>)
 #include <poll.h>
@@ -18,9 +23,9 @@
 #include <sys/mman.h>
 #endif
 
-#include "textio/signals.h"
+#include "edge/signals.h"
 
-namespace textio {
+namespace edge {
 namespace {
 
 file_status status_of(const struct stat& s) {
@@ -28,9 +33,50 @@ file_status status_of(const struct stat& s) {
   result.exists = true;
   result.regular = S_ISREG(s.st_mode);
   result.pipe = S_ISFIFO(s.st_mode) || S_ISSOCK(s.st_mode);
+  result.folder = S_ISDIR(s.st_mode);
   result.device = static_cast<std::uint64_t>(s.st_dev);
   result.inode = static_cast<std::uint64_t>(s.st_ino);
+  result.permissions = static_cast<unsigned>(s.st_mode & 07777);
+  result.owner = static_cast<std::uint64_t>(s.st_uid);
+  result.group = static_cast<std::uint64_t>(s.st_gid);
+  result.size = result.regular ? static_cast<std::uint64_t>(s.st_size) : 0;
   return result;
+}
+
+// The temporaries not yet renamed or removed, for a signal handler to remove: fixed slots,
+// each claimed and released atomically, so that the handler never meets a half-written name.
+constexpr int temporary_slots = 64;
+struct temporary_slot {
+  std::atomic<bool> used{false};
+  char name[PATH_MAX];
+};
+temporary_slot temporaries[temporary_slots];
+
+void remember_temporary(const std::string& name) {
+  if (name.size() >= PATH_MAX) return;
+  for (temporary_slot& slot : temporaries) {
+    bool expected = false;
+    if (slot.used.load() || name.empty()) continue;
+    std::memcpy(slot.name, name.c_str(), name.size() + 1);
+    if (slot.used.compare_exchange_strong(expected, true)) return;
+  }
+}
+
+void forget_temporary(const std::string& name) {
+  for (temporary_slot& slot : temporaries) {
+    if (slot.used.load() && name == slot.name) {
+      slot.used.store(false);
+      return;
+    }
+  }
+}
+
+void remove_temporaries_and_end(int number) {
+  for (temporary_slot& slot : temporaries) {
+    if (slot.used.load()) ::unlink(slot.name);
+  }
+  std::signal(number, SIG_DFL);
+  ::raise(number);
 }
 
 sigset_t signal_set(std::initializer_list<int> numbers) {
@@ -57,7 +103,7 @@ void note(int number, siginfo_t* info, void*) {
   note_signal(number);
 }
 
-class real_system_interface final : public system_interface {
+class real_disk_interface final : public disk {
  public:
   int open(const std::string& name, open_mode mode) override {
     int flags = O_CLOEXEC;
@@ -177,18 +223,85 @@ class real_system_interface final : public system_interface {
     std::abort();
   }
 
+  temporary create_temporary(const std::string& folder) override {
+    std::string name = (folder.empty() ? std::string() : folder + "/") + ".sdof-XXXXXX";
+    // Signals wait while the file is made and remembered: none can end the process between
+    // the two and leave it behind.
+    static std::mutex creating;
+    std::lock_guard lock(creating);
+    sigset_t all, previous;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, &previous);
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0) remember_temporary(name);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (fd < 0) return {-error, {}};
+    return {fd, name};
+  }
+
+  int rename(const std::string& from, const std::string& to) override {
+    if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+    forget_temporary(from);
+    return 0;
+  }
+
+  int remove(const std::string& name) override {
+    const int result = ::unlink(name.c_str()) == 0 ? 0 : errno;
+    forget_temporary(name);
+    return result;
+  }
+
+  int make_folder(const std::string& name) override {
+    return ::mkdir(name.c_str(), 0777) == 0 ? 0 : errno;
+  }
+
+  std::string resolve(const std::string& name) override {
+    char resolved[PATH_MAX];
+    return ::realpath(name.c_str(), resolved) ? std::string(resolved) : name;
+  }
+
+  int set_owner_and_permissions(int handle, unsigned permissions, std::uint64_t owner,
+                                std::uint64_t group) override {
+    struct stat s;
+    if (::fstat(handle, &s) != 0) return errno;
+    if ((static_cast<std::uint64_t>(s.st_uid) != owner ||
+         static_cast<std::uint64_t>(s.st_gid) != group) &&
+        ::fchown(handle, static_cast<uid_t>(owner), static_cast<gid_t>(group)) != 0) {
+      return errno;
+    }
+    return ::fchmod(handle, static_cast<mode_t>(permissions)) == 0 ? 0 : errno;
+  }
+
+  unsigned new_file_permissions() override {
+    static const unsigned permissions = [] {
+      const mode_t mask = ::umask(0);
+      ::umask(mask);
+      return 0666u & ~static_cast<unsigned>(mask);
+    }();
+    return permissions;
+  }
+
+  bool writable(const std::string& name) override {
+    return ::access(name.c_str(), W_OK) == 0;
+  }
+
+  bool terminal(int handle) override {
+    return ::isatty(handle) == 1;
+  }
+
  private:
   std::vector<bool> regular_;  // by handle: the files this system opened that are regular
 };
 
 }  // namespace
 
-system_interface& real_system() {
-  static real_system_interface system;
+disk& real_disk() {
+  static real_disk_interface system;
   return system;
 }
 
-void prepare_process() {
+void prepare_console_process() {
   // Lowest free descriptor first: each /dev/null lands on the one it stands in for.
   for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
     if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
@@ -214,10 +327,24 @@ void prepare_process() {
   }
 }
 
+void remove_temporaries_on_signals() {
+  (void)real_disk().new_file_permissions();  // the umask read now, not in a thread
+  struct sigaction action;
+  std::memset(&action, 0, sizeof action);
+  action.sa_handler = remove_temporaries_and_end;
+  sigemptyset(&action.sa_mask);
+  for (int number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction before;
+    // A signal ignored when the program started (nohup, a background job) stays ignored.
+    if (sigaction(number, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+    sigaction(number, &action, nullptr);
+  }
+}
+
 void advise_huge_pages([[maybe_unused]] void* start, [[maybe_unused]] std::size_t size) {
 #if defined(MADV_HUGEPAGE)
   ::madvise(start, size, MADV_HUGEPAGE);
 #endif
 }
 
-}  // namespace textio
+}  // namespace edge

@@ -1,9 +1,9 @@
-// Signals as the program sees them: a handler only notes which signal arrived, and the run
+// Signals as sdofresp sees them: a handler only notes which signal arrived, and the run
 // ends in an orderly way at the next record boundary or console wait, where no record is
 // half-written.
 #pragma once
 
-namespace textio {
+namespace edge {
 
 // Notes a signal; safe in a signal handler. A later signal replaces an earlier one.
 void note_signal(int number);
@@ -12,4 +12,4 @@ int pending_signal();
 // Takes the pending signal: returns it and clears it.
 int take_pending_signal();
 
-}  // namespace textio
+}  // namespace edge

@@ -1,8 +1,8 @@
-#include "textio/signals.h"
+#include "edge/signals.h"
 
 #include <csignal>
 
-namespace textio {
+namespace edge {
 namespace {
 volatile std::sig_atomic_t noted = 0;
 }  // namespace
@@ -21,4 +21,4 @@ int take_pending_signal() {
   return number;
 }
 
-}  // namespace textio
+}  // namespace edge

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "textio/system.h"
+#include "edge/disk.h"
 
 namespace testing_support {
 
@@ -21,14 +21,20 @@ struct process_end {
   bool killed = false;   // ended from outside, as by SIGKILL
 };
 
-class fake_system final : public textio::system_interface {
+class fake_disk final : public edge::disk {
  public:
   std::map<std::string, std::string> files;
-  std::set<std::string> pipes;   // names that are pipes rather than regular files
-  std::string input;             // what is typed at the console, read in order
-  std::string output;            // standard output
-  std::string error;             // standard error
-  std::vector<std::string> log;  // opens, truncations and closes, in order
+  std::set<std::string> pipes;               // names that are pipes rather than regular files
+  std::set<std::string> devices;             // names that are devices (/dev/null): written in place
+  std::set<std::string> folders;             // besides the current one
+  std::map<std::string, std::string> links;  // symbolic links: name to the file it names
+  std::set<std::string> read_only;           // files this process may not write
+  std::set<std::string> foreign;             // files another user owns
+  std::map<std::string, unsigned> permissions;  // set on files, 0644 where not
+  std::string input;                            // what is typed at the console, read in order
+  std::string output;                           // standard output
+  std::string error;                            // standard error
+  std::vector<std::string> log;                 // opens, truncations and closes, in order
 
   // The named file (or "<output>" for standard output) takes bytes more bytes, then every
   // write to it fails with the errno.
@@ -41,13 +47,25 @@ class fake_system final : public textio::system_interface {
   // The signal arrives while the file is being written (at each write to it).
   void signal_on_write(const std::string& name, int number) { signals_[name] = number; }
 
-  int open(const std::string& name, textio::open_mode mode) override;
-  textio::file_status status(const std::string& name) override;
-  textio::file_status status(int handle) override;
+  int open(const std::string& name, edge::open_mode mode) override;
+  edge::file_status status(const std::string& name) override;
+  edge::file_status status(int handle) override;
   long read(int handle, char* buffer, std::size_t n) override;
-  textio::write_result write(int handle, const char* data, std::size_t n) override;
+  edge::write_result write(int handle, const char* data, std::size_t n) override;
   int truncate(int handle, std::uint64_t size) override;
   int close(int handle) override;
+  edge::temporary create_temporary(const std::string& folder) override;
+  int rename(const std::string& from, const std::string& to) override;
+  int remove(const std::string& name) override;
+  int make_folder(const std::string& name) override;
+  std::string resolve(const std::string& name) override;
+  int set_owner_and_permissions(int handle, unsigned permissions, std::uint64_t owner,
+                                std::uint64_t group) override;
+  unsigned new_file_permissions() override { return 0644; }
+  bool writable(const std::string& name) override { return read_only.count(resolve(name)) == 0; }
+  bool terminal(int) override { return false; }
+  // The temporaries made and not yet renamed or removed.
+  std::set<std::string> temporaries;
   void wait_for_input(int) override {}
   std::string error_text(int number) override;
   [[noreturn]] void exit(int status) override { throw process_end{status, false, false}; }
@@ -68,6 +86,8 @@ class fake_system final : public textio::system_interface {
 
   std::map<int, open_file> open_;
   int next_handle_ = 3;
+  int next_temporary_ = 0;
+  bool parent_exists(const std::string& name) const;
   std::size_t input_position_ = 0;
   std::map<std::string, limit> write_limits_;
   std::map<std::string, int> close_failures_;
@@ -76,6 +96,6 @@ class fake_system final : public textio::system_interface {
 };
 
 // Runs sdofresp's main routine under the fake system, from a fresh start.
-process_end run_in_memory(fake_system& system);
+process_end run_in_memory(fake_disk& system);
 
 }  // namespace testing_support
