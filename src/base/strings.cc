@@ -37,7 +37,7 @@ std::string printable(std::string_view text, std::size_t limit) {
   std::string out;
   for (std::size_t i = 0; i < text.size() && i < limit; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x20 && c < 0x7f) {
+    if (c >= 0x20 && c != 0x7f) {
       out += static_cast<char>(c);
     } else {
       constexpr char hex[] = "0123456789abcdef";

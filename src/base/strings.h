@@ -16,8 +16,8 @@ std::string lower(std::string_view text);
 std::vector<std::string_view> split(std::string_view text, char separator);
 // The 1-based line of text that holds the byte at offset.
 std::size_t line_at(std::string_view text, std::size_t offset);
-// The text shown in a message: control characters and bytes that are not printable ASCII as
-// \xHH, at most limit characters of the text and "..." after.
+// The text shown in a message: control characters (escape and line ends among them) as \xHH,
+// so that a file's bytes never act on the terminal; at most limit bytes, and "..." after.
 std::string printable(std::string_view text, std::size_t limit = 40);
 
 }  // namespace base

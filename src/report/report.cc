@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "measures/measure.h"
 #include "plot/figures.h"
 #include "plot/svg.h"
 
@@ -20,7 +21,7 @@ std::string number(double value, int digits = 4) {
   return std::string(text, r.ptr);
 }
 
-std::vector<plot::spectrum_curve> curves_of(const spectra::record_result& r) {
+std::vector<plot::spectrum_curve> curves_of(const record_result& r) {
   std::vector<plot::spectrum_curve> curves;
   bool several_dampings = false;
   for (const auto& c : r.curves) several_dampings |= c.damping != r.curves.front().damping;
@@ -30,14 +31,12 @@ std::vector<plot::spectrum_curve> curves_of(const spectra::record_result& r) {
     if (several_dampings) curve.label += ", " + number(100 * c.damping, 3) + "%";
     curve.periods = c.periods;
     curve.heavy = c.rotated;
-    bool energies = false;
     for (const auto& o : c.ordinates) {
       curve.sd.push_back(o.sd);
       curve.psa.push_back(o.psa);
       curve.psv.push_back(o.psv);
-      energies |= o.absolute_energy_velocity > 0;
     }
-    if (energies && !c.rotated) {
+    if (r.energy && !c.rotated) {
       for (const auto& o : c.ordinates) {
         curve.relative_energy.push_back(o.relative_energy_velocity);
         curve.absolute_energy.push_back(o.absolute_energy_velocity);
@@ -54,15 +53,26 @@ std::string inline_svg(const std::string& svg) {
   return start == std::string::npos ? svg : svg.substr(start);
 }
 
-constexpr const char* measure_headings =
-    "<th>PGA (g)</th><th>PGV (cm/s)</th><th>PGD (cm)</th><th>Arias (m/s)</th>"
-    "<th>D5-75 (s)</th><th>D5-95 (s)</th><th>CAV (g s)</th><th>SI (cm)</th>";
-
-std::string measure_cells(const spectra::record_result::measures& m) {
-  std::string row;
-  for (double v : {m.pga, m.pgv, m.pgd, m.arias, m.d5_75, m.d5_95, m.cav, m.si}) {
-    row += "<td>" + number(v) + "</td>";
+// The headings of the intensity measures, from their declared columns.
+std::string measure_headings() {
+  std::string headings;
+  for (const measures::measure& m : measures::all()) {
+    for (const tables::column& c : m.columns) {
+      headings += "<th>" + html(c.heading) + " (" + html(c.unit) + ")</th>";
+    }
   }
+  return headings;
+}
+
+std::size_t measure_columns() {
+  std::size_t n = 0;
+  for (const measures::measure& m : measures::all()) n += m.columns.size();
+  return n;
+}
+
+std::string measure_cells(const measure_row& m) {
+  std::string row;
+  for (double v : m.values) row += "<td>" + number(v) + "</td>";
   return row;
 }
 
@@ -94,7 +104,7 @@ std::string picture_name(const std::string& record) {
 pictures::pictures(file_writer write_file, bool page)
     : write_file_(std::move(write_file)), page_(page) {}
 
-void pictures::record(const spectra::record_result& r) {
+void pictures::record(const record_result& r) {
   const std::vector<plot::spectrum_curve> curves = curves_of(r);
   const std::string spectrum = plot::render(plot::spectrum_figure(r.name, curves));
   const std::string tripartite = plot::render(plot::tripartite_figure(r.name, curves));
@@ -123,18 +133,20 @@ void pictures::record(const spectra::record_result& r) {
   }
   if (r.intensity.empty()) {
     summary_rows_ += "<tr><td><a href=\"#" + anchor + "\">" + html(r.name) +
-                     "</a></td><td colspan=\"9\"></td></tr>\n";
+                     "</a></td><td colspan=\"" + std::to_string(measure_columns() + 1) +
+                     "\"></td></tr>\n";
   }
   double pga = 0;
   for (const auto& m : r.intensity) {
-    if (!std::isnan(m.pga) && m.component.rfind("RotD", 0) != 0) pga = std::max(pga, m.pga);
+    const double v = m.values[measures::column_index("pga_g")];
+    if (!m.rotated && !std::isnan(v)) pga = std::max(pga, v);
   }
   sections_ += "<section id=\"" + anchor + "\"><details><summary><b>" + html(r.name) + "</b>";
   if (pga > 0) sections_ += " &#8212; largest PGA " + number(pga, 3) + " g";
   sections_ += "</summary>\n";
   if (!r.intensity.empty()) {
-    sections_ += "<table><thead><tr><th>Component</th>" + std::string(measure_headings) +
-                 "</tr></thead><tbody>\n";
+    sections_ +=
+        "<table><thead><tr><th>Component</th>" + measure_headings() + "</tr></thead><tbody>\n";
     for (const auto& m : r.intensity) {
       sections_ +=
           "<tr><td class=\"name\">" + html(m.component) + "</td>" + measure_cells(m) + "</tr>\n";
@@ -165,7 +177,7 @@ std::string pictures::page(const std::string& title) const {
          ". Intensity measures of each component and of the rotated (RotD) pairs; open a "
          "record below for its spectra.</p>\n"
          "<table class=\"summary\"><thead><tr><th>Record</th><th>Component</th>" +
-         measure_headings + "</tr></thead><tbody>\n" + summary_rows_ + "</tbody></table>\n" +
+         measure_headings() + "</tr></thead><tbody>\n" + summary_rows_ + "</tbody></table>\n" +
          sections_ + "</body>\n</html>\n";
 }
 

@@ -7,18 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "spectra/run.h"
+#include "report/record.h"
 
 namespace report {
 
-class pictures final : public spectra::record_sink {
+class pictures final : public record_sink {
  public:
   // write_file(name, content) puts a picture in the folder; false when it cannot.
   using file_writer = std::function<bool(const std::string& name, const std::string& content)>;
 
   // Pictures go through write_file when it is set; the page is gathered when page is true.
   pictures(file_writer write_file, bool page);
-  void record(const spectra::record_result& r) override;
+  void record(const record_result& r) override;
 
   // The whole page; call once every record is in.
   std::string page(const std::string& title) const;

@@ -1,54 +1,34 @@
 // sdofspec's run in memory: what goes to the tables and to standard error, and the status.
-#include "spectra/run.h"
+#include "programs/sdofspec/run.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
-#include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
 
+#include "base/numbers.h"
+#include "edge/diagnostic.h"
 #include "spectra/grids.h"
+#include "support/data.h"
+#include "support/fake_disk.h"
+#include "tables/csv.h"
 
-namespace spectra {
+namespace sdofspec {
 namespace {
 
-class memory_output final : public output {
+// The words of a run, as the program would write them.
+class memory_reporter final : public reporter {
  public:
-  bool write(std::string_view text) override {
-    text_ += text;
-    return true;
-  }
-  bool finish() override { return true; }
-  std::string error() const override { return {}; }
-  const std::string& text() const { return text_; }
-
- private:
-  std::string text_;
-};
-
-class memory_environment final : public environment {
- public:
-  std::map<std::string, std::string> files;
   std::string reports;
-  bool read_file(const std::string& path, std::string& content, std::string& why) override {
-    const auto it = files.find(path);
-    if (it == files.end()) {
-      why = "No such file or directory";
-      return false;
-    }
-    content = it->second;
-    return true;
+  void report(const base::status& s, bool warning) override {
+    (reports += edge::diagnostic("sdofspec", s, warning)) += '\n';
   }
-  void report(std::string_view line) override { (reports += line) += '\n'; }
   void progress(std::size_t, std::size_t, double) override {}
 };
 
 std::string data(const std::string& name) {
-  std::ifstream file(std::string(TEST_DATA_DIR) + "/" + name, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  return testing_support::file_text(std::string(TEST_DATA_DIR) + "/" + name);
 }
 
 struct result {
@@ -56,16 +36,25 @@ struct result {
   std::string table, intensity, reports;
 };
 
-result run_in_memory(options o, memory_environment& env) {
-  memory_output table, intensity;
-  const int status = run(o, env, table, o.intensity_measures ? &intensity : nullptr);
-  return {status, table.text(), intensity.text(), env.reports};
+// The run on an in-memory disk, its tables committed to table.csv and ims.csv.
+result run_in_memory(const options& o, testing_support::fake_disk& disk) {
+  edge::run_files files(disk);
+  base::status why;
+  const auto table = files.claim("table.csv", why);
+  const auto intensity = o.intensity_measures ? files.claim("ims.csv", why) : nullptr;
+  memory_reporter words;
+  const int status = run(o, disk, words, {table.get(), intensity.get(), nullptr});
+  EXPECT_TRUE(table->commit().ok());
+  if (intensity) {
+    EXPECT_TRUE(intensity->commit().ok());
+  }
+  return {status, disk.files["table.csv"], disk.files["ims.csv"], words.reports};
 }
 
 options standard(std::vector<std::string> records) {
   options o;
   o.records = std::move(records);
-  o.periods = parse_periods("gmm").values;
+  o.periods = spectra::parse_periods("gmm").values;
   o.dampings = {0.02, 0.05};
   return o;
 }
@@ -77,7 +66,7 @@ std::size_t lines(const std::string& text) {
 // A batch with a broken and a missing record: both reported with where reading stopped, the
 // others written in the order given, the status 1; the same whatever the threads.
 TEST(Run, BrokenRecordsAreReportedAndSkipped) {
-  memory_environment env;
+  testing_support::fake_disk env;
   env.files["a.csv"] = data("northridge1994-sylmar-aftershock.csv");
   env.files["bad.csv"] = "t,NS(gal),EW(gal),UD(gal)\n0,1,2,3\n0.02,1,2;3\n";
   env.files["RSN6_180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
@@ -93,7 +82,6 @@ TEST(Run, BrokenRecordsAreReportedAndSkipped) {
   EXPECT_EQ(one.table.find("a.csv,NS,0.02,0.01,"), one.table.find('\n') + 1);
   EXPECT_LT(one.table.find("a.csv,UD,0.05,10,"), one.table.find("RSN6_180.AT2,180,0.02,0.01,"));
   o.jobs = 4;
-  env.reports.clear();
   const result four = run_in_memory(o, env);
   EXPECT_EQ(four.table, one.table);
   EXPECT_EQ(four.reports, one.reports);
@@ -102,7 +90,7 @@ TEST(Run, BrokenRecordsAreReportedAndSkipped) {
 // The files of one PEER record pair up by their RSN; the vertical stays alone. Rotated rows
 // and the intensity measures follow, and a pair of unequal lengths is cut with a warning.
 TEST(Run, PeerRecordsPairUp) {
-  memory_environment env;
+  testing_support::fake_disk env;
   env.files["RSN6_180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
   std::string shorter = data("RSN6_IMPVALL.I_I-ELC270.AT2");
   shorter.replace(shorter.find("5346"), 4, "5345");
@@ -124,12 +112,12 @@ TEST(Run, PeerRecordsPairUp) {
 }
 
 TEST(Run, CsvFieldsAndNumbers) {
-  EXPECT_EQ(csv_field("plain.csv"), "plain.csv");
-  EXPECT_EQ(csv_field("a,b.csv"), "\"a,b.csv\"");
-  EXPECT_EQ(csv_field("say \"x\""), "\"say \"\"x\"\"\"");
-  EXPECT_EQ(shortest(0.1), "0.1");
-  EXPECT_EQ(shortest(1e-7), "1e-07");
-  EXPECT_EQ(std::stod(shortest(0.1 + 0.2)), 0.1 + 0.2);
+  EXPECT_EQ(tables::csv_field("plain.csv"), "plain.csv");
+  EXPECT_EQ(tables::csv_field("a,b.csv"), "\"a,b.csv\"");
+  EXPECT_EQ(tables::csv_field("say \"x\""), "\"say \"\"x\"\"\"");
+  EXPECT_EQ(base::shortest(0.1), "0.1");
+  EXPECT_EQ(base::shortest(1e-7), "1e-07");
+  EXPECT_EQ(std::stod(base::shortest(0.1 + 0.2)), 0.1 + 0.2);
 }
 
 // The command line: usage errors end with status 2, help and version with 0.
@@ -165,4 +153,4 @@ TEST(CommandLine, StatusesAndUsage) {
 }
 
 }  // namespace
-}  // namespace spectra
+}  // namespace sdofspec

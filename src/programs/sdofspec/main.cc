@@ -1,14 +1,16 @@
 // sdofspec: response spectra, rotated spectra, intensity measures and input-energy spectra of
 // ground-motion records, from the command line.
-#include <iostream>
+#include <algorithm>
+#include <memory>
 #include <thread>
 
-#include "command_line.h"
-#include "base/physics.h"
+#include "edge/diagnostic.h"
+#include "edge/output_file.h"
+#include "programs/command_line.h"
+#include "programs/sdofspec/console.h"
+#include "programs/sdofspec/run.h"
 #include "report/report.h"
 #include "spectra/grids.h"
-#include "spectra/run.h"
-#include "spectra/system.h"
 
 int main(int argc, char** argv) {
   const command_line command{"sdofspec", "[options] RECORD...", "sdofspec " SDOF_VERSION};
@@ -19,11 +21,11 @@ int main(int argc, char** argv) {
       "accelerations per line) or PEER NGA .AT2 files; - is standard input, @FILE a list.",
       "sdofspec"};
   app.set_version_flag("--version", command.version);
-  spectra::options o;
-  std::string output, periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
-                      si_tolerance;
+  sdofspec::options o;
+  std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
+              si_tolerance;
   std::vector<std::string> pair;
-  app.add_option("-o,--output", output, "Write the table to FILE (default: standard output)")
+  app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
   app.add_option("--periods", periods,
                  "nga-west2 (111 periods, default), gmm (21), a list 0.1,0.2,1, or "
@@ -34,13 +36,15 @@ int main(int argc, char** argv) {
   app.add_option("--units", units,
                  "Unit of records whose header names none: g, gal (cm/s2) or m/s2")
       ->option_text("UNIT");
-  app.add_option("-j,--jobs", o.jobs, "Threads (default: all cores)")->option_text("N");
+  app.add_option("-j,--jobs", o.jobs, "Threads (default and at most: the cores)")->option_text("N");
   app.add_flag("--rotd", o.rotd, "Rotated spectra RotD00, RotD50, RotD100 of horizontal pairs");
-  app.add_option("--pair", pair, "Two files that make a horizontal pair")
+  app.add_option("--pair", pair, "Two files that make a horizontal pair (may be repeated)")
       ->expected(2)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->allow_extra_args(false)
       ->option_text("H1 H2");
-  app.add_option("--ims", ims, "Write intensity measures to FILE")->option_text("FILE");
+  app.add_option("--ims", ims, "Write intensity measures to FILE (- standard output)")
+      ->option_text("FILE");
   app.add_option("--si-tolerance", si_tolerance,
                  "The spectrum intensity's period grid is halved until that changes it by less "
                  "than this, relative (default 1e-6)")
@@ -55,12 +59,15 @@ int main(int argc, char** argv) {
                  "Write one self-contained HTML page: intensity measures and plots")
       ->option_text("FILE.html");
   app.add_option("records", o.records, "Record files")->option_text("RECORD...");
-  o.jobs = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  o.jobs = cores;
 
   if (const auto status = command.parse(app, argc, argv)) return *status;
 
   if (o.records.empty() && pair.empty()) return command.usage_error("no record given");
   if (o.jobs < 1) return command.usage_error("--jobs must be at least 1");
+  // The work is arithmetic: a thread beyond the cores only waits for one.
+  o.jobs = std::min(o.jobs, cores);
   const spectra::parsed_values p = spectra::parse_periods(periods);
   if (!p.error.empty()) return command.usage_error("--periods: " + p.error);
   o.periods = p.values;
@@ -75,35 +82,73 @@ int main(int argc, char** argv) {
   if (!si_tolerance.empty()) {
     const spectra::parsed_values t = spectra::parse_tolerance(si_tolerance);
     if (!t.error.empty()) return command.usage_error("--si-tolerance: " + t.error);
-    o.si_tolerance = t.values[0];
+    o.measure_settings.si_tolerance = t.values[0];
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();
-  if (!plot_folder.empty() && !spectra::make_folder(plot_folder)) {
-    std::cerr << "sdofspec: " << plot_folder << ": cannot make the folder\n";
-    return 1;
-  }
 
-  const auto env = spectra::real_environment(spectra::standard_error_is_terminal());
-  const auto table = spectra::file_output(output);
-  const auto intensity = ims.empty() ? nullptr : spectra::file_output(ims);
+  edge::disk& disk = edge::real_disk();
+  edge::remove_temporaries_on_signals();
+  sdofspec::console words(disk);
+  int status = 0;
+  const auto fail = [&](const base::status& s) {
+    words.report(s, false);
+    status = std::max(status, edge::exit_status(s));
+  };
+
+  // Every file the run reads is known before any output is claimed: none may be replaced.
+  sdofspec::record_list list = sdofspec::expand_lists(o.records, disk);
+  for (const base::status& s : list.failures) fail(s);
+  o.records = std::move(list.files);
+  edge::run_files files(disk);
+  for (const auto& names : {o.records, list.lists}) {
+    for (const std::string& name : names) files.add_input(name);
+  }
+  for (const auto& [a, b] : o.pairs) {
+    files.add_input(a);
+    files.add_input(b);
+  }
+  const int status_of_lists = status;
+  base::status why;
+  const auto table = files.claim(output, why);
+  if (!table) fail(why);
+  std::unique_ptr<edge::output_file> intensity, report_page;
+  if (!ims.empty() && !(intensity = files.claim(ims, why))) fail(why);
+  if (!page.empty() && !(report_page = files.claim(page, why))) fail(why);
+  if (!plot_folder.empty()) {
+    if (const base::status made = edge::make_output_folder(disk, plot_folder); !made.ok()) {
+      fail(made);
+    }
+  }
+  if (status != status_of_lists) return status;  // nothing computed: an output could not be had
+
+  std::vector<base::status> picture_failures;
   report::pictures pictures(
       plot_folder.empty()
           ? report::pictures::file_writer()
-          : [&](const std::string& name,
-                const std::string&
-                    content) { return spectra::write_whole_file(plot_folder + "/" + name, content); },
+          : [&](const std::string& name, const std::string& content) {
+              base::status refused;
+              const auto out = files.claim(plot_folder + "/" + name, refused);
+              if (out && out->write(content)) refused = out->commit();
+              if (!refused.ok()) picture_failures.push_back(refused);
+              return refused.ok();
+            },
       !page.empty());
   const bool pictures_wanted = !plot_folder.empty() || !page.empty();
-  int status =
-      spectra::run(o, *env, *table, intensity.get(), pictures_wanted ? &pictures : nullptr);
-  for (const std::string& name : pictures.failures()) {
-    std::cerr << "sdofspec: " << plot_folder << "/" << name << ": cannot be written\n";
-    status = 1;
+  status = std::max(
+      status, sdofspec::run(o, disk, words,
+                            {table.get(), intensity.get(), pictures_wanted ? &pictures : nullptr}));
+  for (const base::status& s : picture_failures) fail(s);
+  for (edge::output_file* out : {table.get(), intensity.get()}) {
+    if (!out) continue;
+    if (const base::status committed = out->commit(); !committed.ok()) fail(committed);
   }
-  if (!page.empty() && !spectra::write_whole_file(page, pictures.page("Response spectra"))) {
-    std::cerr << "sdofspec: " << page << ": cannot be written\n";
-    status = 1;
+  if (report_page) {
+    if (!report_page->write(pictures.page("Response spectra"))) {
+      fail(report_page->commit());
+    } else if (const base::status committed = report_page->commit(); !committed.ok()) {
+      fail(committed);
+    }
   }
   return status;
 }

@@ -1,0 +1,26 @@
+#include "edge/diagnostic.h"
+
+namespace edge {
+
+std::string diagnostic(std::string_view program, const base::status& s, bool warning) {
+  std::string line(program);
+  line += ": ";
+  if (warning) line += "warning: ";
+  if (!s.file.empty()) {
+    line += s.file;
+    if (s.at_byte) {
+      line += ": byte " + std::to_string(s.byte);
+    } else if (s.line > 0) {
+      line += ':' + std::to_string(s.line);
+    }
+    line += ": ";
+  }
+  return line + s.what;
+}
+
+int exit_status(const base::status& s) {
+  if (s.ok()) return 0;
+  return s.code == base::code::usage ? 2 : 1;
+}
+
+}  // namespace edge

@@ -1,0 +1,28 @@
+// What sdofspec is asked to do, as its command line says.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/physics.h"
+#include "measures/measure.h"
+
+namespace sdofspec {
+
+struct options {
+  std::vector<std::string> records;  // paths as given; "-" is standard input, @FILE a list
+  std::vector<std::pair<std::string, std::string>> pairs;  // --pair H1 H2
+  std::vector<double> periods;
+  std::vector<double> dampings;
+  std::optional<base::acceleration_unit> units;
+  unsigned jobs = 1;
+  bool rotd = false;
+  bool energy = false;
+  bool detrend = false;
+  bool intensity_measures = false;  // --ims
+  measures::settings measure_settings;
+};
+
+}  // namespace sdofspec

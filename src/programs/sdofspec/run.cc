@@ -1,0 +1,384 @@
+#include "programs/sdofspec/run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <span>
+#include <variant>
+
+#include "base/paths.h"
+#include "base/physics.h"
+#include "edge/read_file.h"
+#include "measures/measure.h"
+#include "programs/sdofspec/ordered_pool.h"
+#include "programs/sdofspec/plan.h"
+#include "records/registry.h"
+#include "spectra/rotd.h"
+#include "spectra/spectrum.h"
+#include "tables/spectra_table.h"
+
+namespace sdofspec {
+namespace {
+
+// Periods per task: six vectors of the widest kind.
+constexpr std::size_t periods_per_task = 48;
+const char* const rotated_names[measures::rotated_rows] = {"RotD00", "RotD50", "RotD100"};
+
+// The spectra of a unit at one damping, for the periods from `from` to `to` of its request.
+struct spectrum_task {
+  std::size_t unit = 0, request = 0, from = 0, to = 0;
+};
+// A measure that is a task of its own, on one side of a unit.
+struct measure_task {
+  std::size_t unit = 0;
+  int side = 0;
+  std::size_t measure = 0;
+};
+using task = std::variant<spectrum_task, measure_task>;
+
+struct unit_result {
+  std::vector<spectra::spectral_ordinate> first, second;
+  std::vector<spectra::rotated_peaks> rotated;
+};
+
+// A measure's values on one side of a unit, and its warning.
+struct measure_values {
+  std::vector<double> values;
+  std::string warning;
+};
+
+struct job_state {
+  std::vector<loaded_file> files;
+  job_units units;
+  std::vector<std::vector<unit_result>> results;  // [unit][request]
+  std::vector<task> tasks;
+  // Measures of their own task: [unit][side][measure].
+  std::vector<std::vector<std::vector<measure_values>>> own;
+  std::string table, intensity;
+  std::vector<std::pair<base::status, bool>> messages;  // (words, warning), in order
+  report::record_result result;
+  bool has_result = false;
+  bool failed = false;
+};
+
+std::size_t columns_of(const measures::measure& m) {
+  return m.columns.size();
+}
+
+class program {
+ public:
+  program(const options& o, edge::disk& disk, reporter& words, const outputs& out)
+      : o_(o), disk_(disk), words_(words), out_(out) {
+    plan_ = plan_jobs(o.records, o.pairs, o.rotd);
+    requests_ = plan_requests(o.periods, o.dampings);
+  }
+
+  int run() {
+    write_headers();
+    states_.resize(plan_.jobs.size());
+    start_ = std::chrono::steady_clock::now();
+    pool_work w;
+    w.load = [this](std::size_t j) { return load(j); };
+    w.run = [this](std::size_t j, std::size_t t) { execute(*states_[j], states_[j]->tasks[t]); };
+    w.assemble = [this](std::size_t j) { assemble(*states_[j]); };
+    w.deliver = [this](std::size_t j) { deliver(j); };
+    run_in_order(plan_.jobs.size(), std::max(1u, o_.jobs), std::max<std::size_t>(2, 2 * o_.jobs),
+                 w);
+    return failed_ ? 1 : 0;
+  }
+
+ private:
+  void write_headers() {
+    const bool rotd_columns = o_.rotd || !o_.pairs.empty();
+    out_.table->write(tables::header(tables::spectra_columns(o_.energy, rotd_columns)));
+    if (out_.intensity) {
+      std::vector<tables::column> columns = {{"record", "", "Record"},
+                                             {"component", "", "Component"}};
+      for (const measures::measure& m : measures::all()) {
+        columns.insert(columns.end(), m.columns.begin(), m.columns.end());
+      }
+      out_.intensity->write(tables::header(columns));
+    }
+  }
+
+  // Reads the job's files, forms its units and lists its tasks.
+  std::size_t load(std::size_t j) {
+    auto state = std::make_unique<job_state>();
+    job_state& s = *state;
+    const records::read_options read{.units = o_.units, .most_samples = most_samples};
+    for (std::size_t i : plan_.jobs[j].files) {
+      loaded_file f{.path = plan_.files[i], .components = {}};
+      try {
+        const edge::file_content content = edge::read_file(disk_, f.path, most_record_bytes);
+        if (!content.status.ok()) {
+          s.messages.emplace_back(content.status, false);
+          s.failed = true;
+        } else {
+          records::read_result r = records::read_any(content.text, read);
+          for (base::status& warning : r.warnings) {
+            warning.file = f.path;
+            s.messages.emplace_back(std::move(warning), true);
+          }
+          if (!r.ok()) {
+            r.status.file = f.path;
+            s.messages.emplace_back(std::move(r.status), false);
+            s.failed = true;
+          } else {
+            f.components = std::move(r.components);
+          }
+        }
+      } catch (const std::bad_alloc&) {
+        base::status why = base::failure("not enough memory to read it", base::code::limit);
+        why.file = f.path;
+        s.messages.emplace_back(std::move(why), false);
+        s.failed = true;
+        f.components.clear();
+      }
+      s.files.push_back(std::move(f));
+    }
+    s.units = plan_units(plan_.jobs[j], s.files);
+    for (const base::status& w : s.units.warnings) s.messages.emplace_back(w, true);
+    for (const base::status& f : s.units.failures) s.messages.emplace_back(f, false);
+    s.failed = s.failed || !s.units.failures.empty();
+
+    const std::vector<unit>& units = s.units.units;
+    s.results.assign(units.size(), std::vector<unit_result>(requests_.size()));
+    for (std::size_t u = 0; u < units.size(); ++u) {
+      for (std::size_t r = 0; r < requests_.size(); ++r) {
+        unit_result& out = s.results[u][r];
+        const std::size_t n = requests_[r].periods.size();
+        out.first.resize(n);
+        if (units[u].pair) {
+          out.second.resize(n);
+          out.rotated.resize(n);
+        }
+        for (std::size_t from = 0; from < n; from += periods_per_task) {
+          s.tasks.push_back(spectrum_task{
+              .unit = u, .request = r, .from = from, .to = std::min(n, from + periods_per_task)});
+        }
+      }
+    }
+    if (o_.intensity_measures) {
+      const std::span<const measures::measure> all = measures::all();
+      s.own.resize(units.size());
+      for (std::size_t u = 0; u < units.size(); ++u) {
+        s.own[u].assign(units[u].pair ? 2 : 1, std::vector<measure_values>(all.size()));
+        for (int side = 0; side < (units[u].pair ? 2 : 1); ++side) {
+          for (std::size_t m = 0; m < all.size(); ++m) {
+            if (all[m].own_task) s.tasks.push_back(measure_task{u, side, m});
+          }
+        }
+      }
+    }
+    const std::size_t count = s.tasks.size();
+    states_[j] = std::move(state);
+    return count;
+  }
+
+  void execute(job_state& s, const task& t) {
+    if (const auto* st = std::get_if<spectrum_task>(&t)) {
+      const unit& x = s.units.units[st->unit];
+      unit_result& out = s.results[st->unit][st->request];
+      const request& r = requests_[st->request];
+      const std::span<const double> periods(r.periods.data() + st->from, st->to - st->from);
+      const auto at = static_cast<std::ptrdiff_t>(st->from);
+      if (x.pair) {
+        const spectra::pair_spectrum p = spectra::response_spectrum_of_pair(
+            x.first, x.second, x.dt, periods, r.damping, o_.energy);
+        std::copy(p.first.begin(), p.first.end(), out.first.begin() + at);
+        std::copy(p.second.begin(), p.second.end(), out.second.begin() + at);
+        std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + at);
+      } else {
+        const auto o = spectra::response_spectrum(x.first, x.dt, periods, r.damping, o_.energy);
+        std::copy(o.begin(), o.end(), out.first.begin() + at);
+      }
+      return;
+    }
+    const measure_task& mt = std::get<measure_task>(t);
+    const unit& x = s.units.units[mt.unit];
+    const measures::measure& m = measures::all()[mt.measure];
+    const std::span<const double> a = mt.side == 0 ? x.first : x.second;
+    const measures::ground_histories none;
+    measure_values& v = s.own[mt.unit][static_cast<std::size_t>(mt.side)][mt.measure];
+    v.values.assign(columns_of(m), NAN);
+    m.of_component({a, x.dt, none}, o_.measure_settings, v.values, v.warning);
+  }
+
+  // The intensity row of a component (side of a unit): every measure, own tasks taken from
+  // the state.
+  void intensity_row(job_state& s, const std::string& record, const records::component& g,
+                     std::size_t u, int side) {
+    const std::span<const measures::measure> all = measures::all();
+    const measures::ground_histories ground = measures::integrate(g.acceleration, g.dt, o_.detrend);
+    const measures::component_input input{g.acceleration, g.dt, ground};
+    report::measure_row row{.component = g.channel, .rotated = false, .values = {}};
+    for (std::size_t m = 0; m < all.size(); ++m) {
+      std::vector<double> values(columns_of(all[m]), NAN);
+      std::string warning;
+      if (all[m].own_task) {
+        measure_values& own = s.own[u][static_cast<std::size_t>(side)][m];
+        values = own.values;
+        warning = own.warning;
+      } else {
+        all[m].of_component(input, o_.measure_settings, values, warning);
+      }
+      if (!warning.empty()) {
+        base::status w = base::failure(g.channel + ": " + warning);
+        w.file = s.files[side == 0 ? s.units.units[u].file : s.units.units[u].second_file].path;
+        s.messages.emplace_back(std::move(w), true);
+      }
+      row.values.insert(row.values.end(), values.begin(), values.end());
+    }
+    tables::row r(s.intensity);
+    r.text(record).text(g.channel);
+    for (double v : row.values) r.number(v);
+    r.end();
+    s.result.intensity.push_back(std::move(row));
+  }
+
+  void assemble(job_state& s) {
+    const bool rotd_columns = o_.rotd || !o_.pairs.empty();
+    s.result.energy = o_.energy;
+    for (const loaded_file& f : s.files) {
+      if (f.components.empty()) continue;
+      s.result.name += (s.result.name.empty() ? "" : "+") + f.path;
+      s.has_result = true;
+    }
+    const std::vector<unit>& units = s.units.units;
+    for (std::size_t f = 0; f < s.files.size(); ++f) {
+      const std::vector<records::component>& components = s.files[f].components;
+      for (std::size_t c = 0; c < components.size(); ++c) {
+        const records::component& g = components[c];
+        // The unit that holds this component, and which side of it.
+        std::size_t u = 0;
+        int side = -1;
+        for (std::size_t k = 0; k < units.size() && side < 0; ++k) {
+          if (units[k].file == f && units[k].component == c) side = 0;
+          if (units[k].pair && units[k].second_file == f && units[k].second_component == c)
+            side = 1;
+          if (side >= 0) u = k;
+        }
+        if (side < 0) continue;
+        for (std::size_t r = 0; r < requests_.size(); ++r) {
+          const unit_result& res = s.results[u][r];
+          const auto& ordinates = side == 0 ? res.first : res.second;
+          report::curve curve{g.channel, requests_[r].damping, o_.periods, {}, false};
+          for (std::size_t p = 0; p < o_.periods.size(); ++p) {
+            const spectra::spectral_ordinate& o = ordinates[requests_[r].table[p]];
+            tables::spectra_row(s.table, s.files[f].path, g.channel, requests_[r].damping,
+                                o_.periods[p], o, nullptr, o_.energy, rotd_columns);
+            curve.ordinates.push_back(o);
+          }
+          if (out_.sink) s.result.curves.push_back(std::move(curve));
+        }
+        if (o_.intensity_measures) intensity_row(s, s.files[f].path, g, u, side);
+      }
+    }
+    for (const unit& x : units) {
+      if (!x.pair) continue;
+      const std::size_t u = static_cast<std::size_t>(&x - units.data());
+      for (int k = 0; k < measures::rotated_rows; ++k) {
+        for (std::size_t r = 0; r < requests_.size(); ++r) {
+          const unit_result& res = s.results[u][r];
+          report::curve curve{rotated_names[k], requests_[r].damping, o_.periods, {}, true};
+          for (std::size_t p = 0; p < o_.periods.size(); ++p) {
+            const spectra::rotated_peaks& q = res.rotated[requests_[r].table[p]];
+            const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
+            const spectra::spectral_ordinate o = spectra::pseudo_ordinate(value, o_.periods[p]);
+            tables::spectra_row(s.table, x.name, rotated_names[k], requests_[r].damping,
+                                o_.periods[p], o, &q, o_.energy, rotd_columns);
+            curve.ordinates.push_back(o);
+          }
+          if (out_.sink && k == 1) s.result.curves.push_back(std::move(curve));
+        }
+      }
+      if (o_.intensity_measures) rotated_intensity_rows(s, x);
+    }
+    // Free the samples now: the text is all that is left to write.
+    s.units = {};
+    s.results.clear();
+    s.files.clear();
+    s.own.clear();
+  }
+
+  void rotated_intensity_rows(job_state& s, const unit& x) {
+    const std::span<const measures::measure> all = measures::all();
+    const measures::ground_histories g1 = measures::integrate(x.first, x.dt, o_.detrend);
+    const measures::ground_histories g2 = measures::integrate(x.second, x.dt, o_.detrend);
+    const measures::pair_input pair{{x.first, x.dt, g1}, {x.second, x.dt, g2}};
+    std::vector<double> rows[measures::rotated_rows];
+    for (const measures::measure& m : all) {
+      const std::size_t n = columns_of(m);
+      std::vector<double> values(measures::rotated_rows * n, NAN);
+      if (m.of_pair) m.of_pair(pair, values);
+      for (int k = 0; k < measures::rotated_rows; ++k) {
+        const auto from = values.begin() + static_cast<std::ptrdiff_t>(k * n);
+        rows[k].insert(rows[k].end(), from, from + static_cast<std::ptrdiff_t>(n));
+      }
+    }
+    for (int k = 0; k < measures::rotated_rows; ++k) {
+      tables::row r(s.intensity);
+      r.text(x.name).text(rotated_names[k]);
+      for (double v : rows[k]) r.number(v);
+      r.end();
+      s.result.intensity.push_back({rotated_names[k], true, std::move(rows[k])});
+    }
+  }
+
+  // In job order, one at a time.
+  void deliver(std::size_t j) {
+    job_state& s = *states_[j];
+    for (const auto& [words, warning] : s.messages) words_.report(words, warning);
+    if (s.failed) failed_ = true;
+    out_.table->write(s.table);
+    if (out_.intensity) out_.intensity->write(s.intensity);
+    if (out_.sink && s.has_result) out_.sink->record(s.result);
+    records_done_ += plan_.jobs[j].files.size();
+    states_[j].reset();
+    if (plan_.files.size() > 1) {
+      words_.progress(
+          records_done_, plan_.files.size(),
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count());
+    }
+  }
+
+  const options& o_;
+  edge::disk& disk_;
+  reporter& words_;
+  const outputs& out_;
+  job_plan plan_;
+  std::vector<request> requests_;
+  std::vector<std::unique_ptr<job_state>> states_;
+  std::size_t records_done_ = 0;
+  bool failed_ = false;
+  std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace
+
+record_list expand_lists(const std::vector<std::string>& records, edge::disk& disk) {
+  record_list out;
+  for (const std::string& r : records) {
+    if (r.size() > 1 && r[0] == '@') {
+      const std::string path = r.substr(1);
+      const edge::file_content list = edge::read_file(disk, path, most_record_bytes);
+      if (!list.status.ok()) {
+        out.failures.push_back(list.status);
+        continue;
+      }
+      out.lists.push_back(path);
+      for (std::string& p : base::read_path_list(list.text)) out.files.push_back(std::move(p));
+    } else {
+      out.files.push_back(r);
+    }
+  }
+  return out;
+}
+
+int run(const options& o, edge::disk& disk, reporter& words, const outputs& out) {
+  return program(o, disk, words, out).run();
+}
+
+}  // namespace sdofspec

@@ -1,0 +1,42 @@
+// What one record (a file, or the files of a pair) came to, as the pictures and the report
+// page need it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "spectra/spectrum.h"
+
+namespace report {
+
+struct curve {
+  std::string component;  // a component's name, or RotD50
+  double damping = 0;
+  std::vector<double> periods;
+  std::vector<spectra::spectral_ordinate> ordinates;  // of RotD50: sd, psv and psa only
+  bool rotated = false;
+};
+
+// A row of the intensity measures: the values of every column of measures::all(), in order
+// (NaN where a column has none).
+struct measure_row {
+  std::string component;
+  bool rotated = false;
+  std::vector<double> values;
+};
+
+struct record_result {
+  std::string name;     // the record field of the table
+  bool energy = false;  // the curves hold input energies
+  std::vector<curve> curves;
+  std::vector<measure_row> intensity;  // with --ims
+};
+
+class record_sink {
+ public:
+  virtual ~record_sink() = default;
+  // Called once per record, in the order of the table.
+  virtual void record(const record_result& r) = 0;
+};
+
+}  // namespace report

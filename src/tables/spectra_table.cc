@@ -1,0 +1,40 @@
+#include "tables/spectra_table.h"
+
+#include <cmath>
+
+namespace tables {
+
+std::vector<column> spectra_columns(bool energy, bool rotated) {
+  std::vector<column> c = {
+      {"record", "", "Record"}, {"component", "", "Component"}, {"damping", "", "Damping"},
+      {"period_s", "s", "T"},   {"sd_cm", "cm", "Sd"},          {"sv_cm_s", "cm/s", "Sv"},
+      {"sa_g", "g", "Sa"},      {"psv_cm_s", "cm/s", "PSv"},    {"psa_g", "g", "PSa"}};
+  if (energy) {
+    c.push_back({"ve_rel_cm_s", "cm/s", "Relative input energy, sqrt(2E)"});
+    c.push_back({"ve_abs_cm_s", "cm/s", "Absolute input energy, sqrt(2E)"});
+  }
+  if (rotated) {
+    c.push_back({"rotd00_angle_deg", "degrees", "Angle of RotD00"});
+    c.push_back({"rotd100_angle_deg", "degrees", "Angle of RotD100"});
+  }
+  return c;
+}
+
+void spectra_row(std::string& out, std::string_view record, std::string_view component,
+                 double damping, double period, const spectra::spectral_ordinate& o,
+                 const spectra::rotated_peaks* rotated, bool energy, bool rotd_columns) {
+  row r(out);
+  r.text(record).text(component).number(damping).number(period).number(o.sd);
+  if (rotated) {
+    r.empty(2).number(o.psv).number(o.psa);
+    if (energy) r.empty(2);
+    r.whole(rotated->angle00).whole(rotated->angle100);
+  } else {
+    r.number(o.sv).number(o.sa).number(o.psv).number(o.psa);
+    if (energy) r.number(o.relative_energy_velocity).number(o.absolute_energy_velocity);
+    if (rotd_columns) r.empty(2);
+  }
+  r.end();
+}
+
+}  // namespace tables
