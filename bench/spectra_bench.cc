@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "spectra/batch.h"
+#include "kernels/batch.h"
+#include "kernels/rotd.h"
 #include "spectra/grids.h"
-#include "spectra/rotd.h"
 #include "spectra/spectrum.h"
 
 namespace {
@@ -40,11 +40,11 @@ std::vector<double> accelerogram(std::size_t n, double dt, unsigned seed) {
   return a;
 }
 
-std::vector<spectra::oscillator_coefficients> oscillators(double dt, std::size_t count) {
-  std::vector<spectra::oscillator_coefficients> o;
+std::vector<kernels::oscillator_coefficients> oscillators(double dt, std::size_t count) {
+  std::vector<kernels::oscillator_coefficients> o;
   for (std::size_t i = 0; i < count; ++i) {
     const double period = 0.1 + 0.05 * static_cast<double>(i);
-    o.push_back(spectra::coefficients(0.05, spectra::circular_frequency(period), dt, false));
+    o.push_back(kernels::coefficients(0.05, spectra::circular_frequency(period), dt, false));
   }
   return o;
 }
@@ -52,11 +52,11 @@ std::vector<spectra::oscillator_coefficients> oscillators(double dt, std::size_t
 // Period-samples per second, and the share of the samples the kernel ran before the peaks
 // settled (1: to the end).
 void counters(benchmark::State& state, std::size_t samples,
-              const std::vector<spectra::peak_response>& peaks) {
+              const std::vector<kernels::peak_response>& peaks) {
   state.counters["period_samples_per_s"] = benchmark::Counter(
       static_cast<double>(samples * peaks.size()), benchmark::Counter::kIsIterationInvariantRate);
   double run = 0;
-  for (const spectra::peak_response& p : peaks) {
+  for (const kernels::peak_response& p : peaks) {
     run += p.settled_at > 0 ? static_cast<double>(p.settled_at) / static_cast<double>(samples) : 1;
   }
   state.counters["samples_run"] = run / static_cast<double>(peaks.size());
@@ -66,19 +66,20 @@ void kernel(benchmark::State& state, bool vector, bool displacement_only = false
   const double dt = 0.005;
   const auto a = accelerogram(16396, dt, 1);
   const auto o = oscillators(dt, static_cast<std::size_t>(state.range(0)));
-  std::vector<spectra::peak_response> peaks(o.size());
-  spectra::batch b{a, 1, dt, o, false, nullptr, spectra::padded(o.size()), {}};
+  std::vector<kernels::peak_response> peaks(o.size());
+  kernels::batch b{
+      .ddy = a, .substeps = 1, .step = dt, .oscillators = o, .stride = kernels::padded(o.size())};
   b.displacement_only = displacement_only;
   for (auto _ : state) {
     if (vector) {
-      spectra::run_batch(b, peaks);
+      kernels::run_batch(b, peaks);
     } else {
-      spectra::run_batch_scalar(b, peaks);
+      kernels::run_batch_scalar(b, peaks);
     }
     benchmark::DoNotOptimize(peaks.data());
   }
   counters(state, a.size(), peaks);
-  state.SetLabel(vector ? spectra::kernel_target() : "scalar");
+  state.SetLabel(vector ? kernels::kernel_target() : "scalar");
 }
 
 void KernelVector(benchmark::State& state) {
@@ -95,17 +96,17 @@ void KernelDisplacementOnly(benchmark::State& state) {
 void KernelDisplacementAlone(benchmark::State& state) {
   const double dt = 0.005;
   const auto a = accelerogram(16396, dt, 1);
-  std::vector<spectra::displacement_recurrence> o;
+  std::vector<kernels::displacement_recurrence> o;
   for (const auto& c : oscillators(dt, static_cast<std::size_t>(state.range(0)))) {
-    o.push_back(spectra::eliminate_velocity(c.step));
+    o.push_back(kernels::eliminate_velocity(c.step));
   }
-  std::vector<spectra::peak_response> peaks(o.size());
+  std::vector<kernels::peak_response> peaks(o.size());
   for (auto _ : state) {
-    spectra::run_displacements(a, dt, o, peaks);
+    kernels::run_displacements(a, dt, o, peaks);
     benchmark::DoNotOptimize(peaks.data());
   }
   counters(state, a.size(), peaks);
-  state.SetLabel(spectra::kernel_target());
+  state.SetLabel(kernels::kernel_target());
 }
 BENCHMARK(KernelVector)->Arg(8)->Arg(24)->Arg(111);
 BENCHMARK(KernelDisplacementOnly)->Arg(24);

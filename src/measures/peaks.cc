@@ -3,7 +3,7 @@
 
 #include "base/physics.h"
 #include "measures/registry.h"
-#include "spectra/rotd.h"
+#include "kernels/rotd.h"
 
 namespace measures {
 namespace {
@@ -23,10 +23,10 @@ void of_component(const component_input& c, const settings&, std::span<double> v
 
 void of_pair(const pair_input& p, std::span<double> values) {
   const std::size_t n = p.first.acceleration.size();
-  const spectra::rotated_peaks peaks[3] = {
-      spectra::rotated_peaks_of(p.first.acceleration.data(), p.second.acceleration.data(), n),
-      spectra::rotated_peaks_of(p.first.ground.velocity.data(), p.second.ground.velocity.data(), n),
-      spectra::rotated_peaks_of(p.first.ground.displacement.data(),
+  const kernels::rotated_peaks peaks[3] = {
+      kernels::rotated_peaks_of(p.first.acceleration.data(), p.second.acceleration.data(), n),
+      kernels::rotated_peaks_of(p.first.ground.velocity.data(), p.second.ground.velocity.data(), n),
+      kernels::rotated_peaks_of(p.first.ground.displacement.data(),
                                 p.second.ground.displacement.data(), n)};
   const double scale[3] = {base::standard_gravity, 1, 1};
   for (std::size_t k = 0; k < 3; ++k) {

@@ -5,8 +5,8 @@
 #include <map>
 #include <numbers>
 
-#include "spectra/batch.h"
 #include "base/physics.h"
+#include "kernels/batch.h"
 
 namespace spectra {
 namespace {
@@ -20,7 +20,7 @@ std::map<int, std::vector<std::size_t>> by_substeps(std::span<const double> peri
   return groups;
 }
 
-spectral_ordinate ordinate(const peak_response& p, double period) {
+spectral_ordinate ordinate(const kernels::peak_response& p, double period) {
   spectral_ordinate o = pseudo_ordinate(p.sd, period);
   o.sv = p.sv;
   o.sa = p.sa / base::standard_gravity;
@@ -30,8 +30,8 @@ spectral_ordinate ordinate(const peak_response& p, double period) {
 }
 
 struct group_batch {
-  std::vector<oscillator_coefficients> oscillators;
-  batch b;
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  kernels::batch b;
 };
 
 group_batch make_batch(std::span<const double> acceleration, double dt,
@@ -40,22 +40,23 @@ group_batch make_batch(std::span<const double> acceleration, double dt,
   group_batch g;
   const double step = dt / k;
   for (std::size_t i : members) {
-    g.oscillators.push_back(coefficients(damping, circular_frequency(periods[i]), step, energy));
+    g.oscillators.push_back(
+        kernels::coefficients(damping, circular_frequency(periods[i]), step, energy));
   }
-  g.b.ddy = acceleration;
-  g.b.substeps = k;
-  g.b.step = step;
-  g.b.energy = energy;
-  g.b.oscillators = g.oscillators;
-  g.b.stride = padded(members.size());
+  g.b = {.ddy = acceleration,
+         .substeps = k,
+         .step = step,
+         .oscillators = g.oscillators,
+         .energy = energy,
+         .stride = kernels::padded(members.size())};
   return g;
 }
 
 // The peaks at each period, in one batch: the periods that take sub-steps share vectors,
 // most sub-steps first.
-std::vector<peak_response> peaks_of(std::span<const double> acceleration, double dt,
-                                    std::span<const double> periods, double damping,
-                                    bool displacement_only) {
+std::vector<kernels::peak_response> peaks_of(std::span<const double> acceleration, double dt,
+                                             std::span<const double> periods, double damping,
+                                             bool displacement_only) {
   std::vector<std::size_t> order(periods.size());
   std::vector<int> k(periods.size());
   for (std::size_t i = 0; i < periods.size(); ++i) {
@@ -64,16 +65,22 @@ std::vector<peak_response> peaks_of(std::span<const double> acceleration, double
   }
   std::stable_sort(order.begin(), order.end(),
                    [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
-  std::vector<oscillator_coefficients> oscillators;
+  std::vector<kernels::oscillator_coefficients> oscillators;
   std::vector<int> steps;
   for (std::size_t i : order) {
-    oscillators.push_back(coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
+    oscillators.push_back(
+        kernels::coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
     steps.push_back(k[i]);
   }
-  batch b{acceleration, 1, dt, oscillators, false, nullptr, padded(order.size()), {}, steps};
-  b.displacement_only = displacement_only;
-  std::vector<peak_response> peaks(order.size()), result(periods.size());
-  run_batch(b, peaks);
+  const kernels::batch b{.ddy = acceleration,
+                         .substeps = 1,
+                         .step = dt,
+                         .oscillators = oscillators,
+                         .stride = kernels::padded(order.size()),
+                         .substeps_of = steps,
+                         .displacement_only = displacement_only};
+  std::vector<kernels::peak_response> peaks(order.size()), result(periods.size());
+  kernels::run_batch(b, peaks);
   for (std::size_t j = 0; j < order.size(); ++j) result[order[j]] = peaks[j];
   return result;
 }
@@ -103,14 +110,15 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
                                                  bool energy) {
   std::vector<spectral_ordinate> result(periods.size());
   if (!energy) {
-    const std::vector<peak_response> peaks = peaks_of(acceleration, dt, periods, damping, false);
+    const std::vector<kernels::peak_response> peaks =
+        peaks_of(acceleration, dt, periods, damping, false);
     for (std::size_t i = 0; i < periods.size(); ++i) result[i] = ordinate(peaks[i], periods[i]);
     return result;
   }
   for (const auto& [k, members] : by_substeps(periods, dt)) {
     group_batch g = make_batch(acceleration, dt, periods, members, k, damping, energy);
-    std::vector<peak_response> peaks(members.size());
-    run_batch(g.b, peaks);
+    std::vector<kernels::peak_response> peaks(members.size());
+    kernels::run_batch(g.b, peaks);
     for (std::size_t j = 0; j < members.size(); ++j) {
       result[members[j]] = ordinate(peaks[j], periods[members[j]]);
     }
@@ -126,26 +134,43 @@ std::vector<double> peak_displacements(std::span<const double> acceleration, dou
   for (std::size_t i = 0; i < periods.size(); ++i) {
     (substeps(periods[i], dt) == 1 ? one_step : more_steps).push_back(i);
   }
-  std::vector<displacement_recurrence> oscillators;
+  std::vector<kernels::displacement_recurrence> oscillators;
   for (std::size_t i : one_step) {
-    oscillators.push_back(
-        eliminate_velocity(response::nigam_jennings(damping, circular_frequency(periods[i]), dt)));
+    oscillators.push_back(kernels::eliminate_velocity(
+        response::nigam_jennings(damping, circular_frequency(periods[i]), dt)));
   }
-  std::vector<peak_response> peaks(one_step.size());
-  run_displacements(acceleration, dt, oscillators, peaks);
+  std::vector<kernels::peak_response> peaks(one_step.size());
+  kernels::run_displacements(acceleration, dt, oscillators, peaks);
   for (std::size_t j = 0; j < one_step.size(); ++j) sd[one_step[j]] = peaks[j].sd;
   std::vector<double> short_periods;
   for (std::size_t i : more_steps) short_periods.push_back(periods[i]);
-  const std::vector<peak_response> short_peaks =
+  const std::vector<kernels::peak_response> short_peaks =
       peaks_of(acceleration, dt, short_periods, damping, true);
   for (std::size_t j = 0; j < more_steps.size(); ++j) sd[more_steps[j]] = short_peaks[j].sd;
   return sd;
 }
 
+history_buffers::lease::~lease() {
+  std::lock_guard lock(owner_.mutex_);
+  owner_.free_.push_back(std::move(buffers_));
+}
+
+history_buffers::lease history_buffers::take() {
+  std::lock_guard lock(mutex_);
+  if (free_.empty()) return lease(*this, std::make_unique<buffers>());
+  std::unique_ptr<buffers> b = std::move(free_.back());
+  free_.pop_back();
+  return lease(*this, std::move(b));
+}
+
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy) {
+                                        bool energy, history_buffers* memory) {
+  history_buffers own;
+  history_buffers::lease held = (memory ? *memory : own).take();
+  std::vector<double>& u1 = (*held).first;
+  std::vector<double>& u2 = (*held).second;
   pair_spectrum result;
   result.first.resize(periods.size());
   result.second.resize(periods.size());
@@ -159,8 +184,8 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
     // one for the longest records.
     const std::size_t points_per_lane = (length - 1) * static_cast<std::size_t>(k) + 1;
     const std::size_t affordable = history_budget / (2 * sizeof(double) * points_per_lane);
-    const std::size_t chunk =
-        std::clamp(affordable / lane_padding * lane_padding, lane_padding, 3 * lane_padding);
+    const std::size_t chunk = std::clamp(affordable / kernels::lane_padding * kernels::lane_padding,
+                                         kernels::lane_padding, 3 * kernels::lane_padding);
     for (std::size_t from = 0; from < all_members.size(); from += chunk) {
       const std::vector<std::size_t> members(
           all_members.begin() + static_cast<std::ptrdiff_t>(from),
@@ -168,21 +193,19 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
               static_cast<std::ptrdiff_t>(std::min(all_members.size(), from + chunk)));
       group_batch g1 = make_batch(first, dt, periods, members, k, damping, energy);
       group_batch g2 = make_batch(second, dt, periods, members, k, damping, energy);
-      const std::size_t points = history_length(g1.b);
-      // Kept from call to call: fresh memory costs a page fault per page.
-      thread_local std::vector<double> u1, u2;
+      const std::size_t points = kernels::history_length(g1.b);
       if (u1.size() < points * g1.b.stride) {
         u1.resize(points * g1.b.stride);
         u2.resize(points * g1.b.stride);
       }
       g1.b.displacement = u1.data();
       g2.b.displacement = u2.data();
-      std::vector<peak_response> p1(members.size()), p2(members.size());
-      run_batch(g1.b, p1);
-      run_batch(g2.b, p2);
-      std::vector<rotated_peaks> rotated(members.size());
-      rotated_peaks_of_lanes(u1.data(), u2.data(), points, g1.b.stride, members.size(),
-                             rotated.data());
+      std::vector<kernels::peak_response> p1(members.size()), p2(members.size());
+      kernels::run_batch(g1.b, p1);
+      kernels::run_batch(g2.b, p2);
+      std::vector<kernels::rotated_peaks> rotated(members.size());
+      kernels::rotated_peaks_of_lanes(u1.data(), u2.data(), points, g1.b.stride, members.size(),
+                                      rotated.data());
       for (std::size_t j = 0; j < members.size(); ++j) {
         const std::size_t i = members[j];
         result.first[i] = ordinate(p1[j], periods[i]);

@@ -2,10 +2,12 @@
 // Pure: accelerations in, spectral values out.
 #pragma once
 
+#include <memory>
+#include <mutex>
 #include <span>
 #include <vector>
 
-#include "spectra/rotd.h"
+#include "kernels/rotd.h"
 
 namespace spectra {
 
@@ -44,11 +46,42 @@ std::vector<double> peak_displacements(std::span<const double> acceleration, dou
 // and PSa follow as w and w^2 times it).
 struct pair_spectrum {
   std::vector<spectral_ordinate> first, second;
-  std::vector<rotated_peaks> rotated;
+  std::vector<kernels::rotated_peaks> rotated;
 };
+
+// Memory for the displacement histories of pairs (up to 64 MiB per thread at work), kept from
+// call to call, as fresh memory costs a page fault per page, and freed with its owner: a run
+// holds one for all its threads.
+class history_buffers {
+ public:
+  struct buffers {
+    std::vector<double> first, second;
+  };
+  // Buffers that no other thread holds until the lease ends.
+  class lease {
+   public:
+    lease(history_buffers& owner, std::unique_ptr<buffers> b)
+        : owner_(owner), buffers_(std::move(b)) {}
+    lease(const lease&) = delete;
+    lease& operator=(const lease&) = delete;
+    ~lease();
+    buffers& operator*() { return *buffers_; }
+
+   private:
+    history_buffers& owner_;
+    std::unique_ptr<buffers> buffers_;
+  };
+  lease take();
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<buffers>> free_;
+};
+
+// Without memory to keep, the call's own buffers are freed when it returns.
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy);
+                                        bool energy, history_buffers* memory = nullptr);
 
 }  // namespace spectra

@@ -22,7 +22,7 @@ std::vector<column> spectra_columns(bool energy, bool rotated) {
 
 void spectra_row(std::string& out, std::string_view record, std::string_view component,
                  double damping, double period, const spectra::spectral_ordinate& o,
-                 const spectra::rotated_peaks* rotated, bool energy, bool rotd_columns) {
+                 const kernels::rotated_peaks* rotated, bool energy, bool rotd_columns) {
   row r(out);
   r.text(record).text(component).number(damping).number(period).number(o.sd);
   if (rotated) {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "spectra/rotd.h"
+#include "kernels/rotd.h"
 #include "spectra/spectrum.h"
 #include "tables/csv.h"
 
@@ -19,6 +19,6 @@ std::vector<column> spectra_columns(bool energy, bool rotated);
 // angles; Sv, Sa and the energies stay empty).
 void spectra_row(std::string& out, std::string_view record, std::string_view component,
                  double damping, double period, const spectra::spectral_ordinate& o,
-                 const spectra::rotated_peaks* rotated, bool energy, bool rotd_columns);
+                 const kernels::rotated_peaks* rotated, bool energy, bool rotd_columns);
 
 }  // namespace tables

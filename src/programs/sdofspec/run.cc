@@ -11,11 +11,11 @@
 #include "base/paths.h"
 #include "base/physics.h"
 #include "edge/read_file.h"
+#include "kernels/rotd.h"
 #include "measures/measure.h"
 #include "programs/sdofspec/ordered_pool.h"
 #include "programs/sdofspec/plan.h"
 #include "records/registry.h"
-#include "spectra/rotd.h"
 #include "spectra/spectrum.h"
 #include "tables/spectra_table.h"
 
@@ -40,7 +40,7 @@ using task = std::variant<spectrum_task, measure_task>;
 
 struct unit_result {
   std::vector<spectra::spectral_ordinate> first, second;
-  std::vector<spectra::rotated_peaks> rotated;
+  std::vector<kernels::rotated_peaks> rotated;
 };
 
 // A measure's values on one side of a unit, and its warning.
@@ -186,7 +186,7 @@ class program {
       const auto at = static_cast<std::ptrdiff_t>(st->from);
       if (x.pair) {
         const spectra::pair_spectrum p = spectra::response_spectrum_of_pair(
-            x.first, x.second, x.dt, periods, r.damping, o_.energy);
+            x.first, x.second, x.dt, periods, r.damping, o_.energy, &histories_);
         std::copy(p.first.begin(), p.first.end(), out.first.begin() + at);
         std::copy(p.second.begin(), p.second.end(), out.second.begin() + at);
         std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + at);
@@ -284,7 +284,7 @@ class program {
           const unit_result& res = s.results[u][r];
           report::curve curve{rotated_names[k], requests_[r].damping, o_.periods, {}, true};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
-            const spectra::rotated_peaks& q = res.rotated[requests_[r].table[p]];
+            const kernels::rotated_peaks& q = res.rotated[requests_[r].table[p]];
             const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
             const spectra::spectral_ordinate o = spectra::pseudo_ordinate(value, o_.periods[p]);
             tables::spectra_row(s.table, x.name, rotated_names[k], requests_[r].damping,
@@ -351,6 +351,7 @@ class program {
   job_plan plan_;
   std::vector<request> requests_;
   std::vector<std::unique_ptr<job_state>> states_;
+  spectra::history_buffers histories_;  // freed when the run ends
   std::size_t records_done_ = 0;
   bool failed_ = false;
   std::chrono::steady_clock::time_point start_;

@@ -5,41 +5,41 @@
 
 #include <hwy/highway.h>
 
-namespace spectra {
+namespace kernels {
 
 enum class vector_target { baseline, ssse3, sse4, avx2, avx3 };
 
 // The widest compiled instruction set the processor runs (computed once).
 vector_target best_vector_target();
 
-}  // namespace spectra
+}  // namespace kernels
 
 // The function of the chosen target, for the HWY_ONCE part of a *_simd.cc file.
 #if HWY_TARGETS & HWY_AVX3
-#define SPECTRA_ON_AVX3(f) &N_AVX3::f
+#define KERNELS_ON_AVX3(f) &N_AVX3::f
 #else
-#define SPECTRA_ON_AVX3(f) nullptr
+#define KERNELS_ON_AVX3(f) nullptr
 #endif
 #if HWY_TARGETS & HWY_AVX2
-#define SPECTRA_ON_AVX2(f) &N_AVX2::f
+#define KERNELS_ON_AVX2(f) &N_AVX2::f
 #else
-#define SPECTRA_ON_AVX2(f) nullptr
+#define KERNELS_ON_AVX2(f) nullptr
 #endif
 #if HWY_TARGETS & HWY_SSE4
-#define SPECTRA_ON_SSE4(f) &N_SSE4::f
+#define KERNELS_ON_SSE4(f) &N_SSE4::f
 #else
-#define SPECTRA_ON_SSE4(f) nullptr
+#define KERNELS_ON_SSE4(f) nullptr
 #endif
 #if HWY_TARGETS & HWY_SSSE3
-#define SPECTRA_ON_SSSE3(f) &N_SSSE3::f
+#define KERNELS_ON_SSSE3(f) &N_SSSE3::f
 #else
-#define SPECTRA_ON_SSSE3(f) nullptr
+#define KERNELS_ON_SSSE3(f) nullptr
 #endif
-#define SPECTRA_CHOOSE(f)                                                                    \
-  ::spectra::chosen(::spectra::best_vector_target(), SPECTRA_ON_AVX3(f), SPECTRA_ON_AVX2(f), \
-                    SPECTRA_ON_SSE4(f), SPECTRA_ON_SSSE3(f), HWY_STATIC_DISPATCH(f))
+#define KERNELS_CHOOSE(f)                                                                    \
+  ::kernels::chosen(::kernels::best_vector_target(), KERNELS_ON_AVX3(f), KERNELS_ON_AVX2(f), \
+                    KERNELS_ON_SSE4(f), KERNELS_ON_SSSE3(f), HWY_STATIC_DISPATCH(f))
 
-namespace spectra {
+namespace kernels {
 
 // The widest of the compiled functions that the processor runs.
 template <class F>
@@ -63,4 +63,4 @@ F chosen(vector_target target, F avx3, F avx2, F sse4, F ssse3, F baseline) {
   return baseline;
 }
 
-}  // namespace spectra
+}  // namespace kernels

@@ -1,5 +1,5 @@
 // Rotated spectra against what their definition implies exactly.
-#include "spectra/rotd.h"
+#include "kernels/rotd.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "base/physics.h"
-#include "spectra/batch.h"
+#include "kernels/batch.h"
 #include "spectra/spectrum.h"
 #include "support/data.h"
 
 namespace spectra {
 namespace {
+
+using namespace kernels;
 
 using ground_motion = testing_support::motion;
 using base::standard_gravity;
@@ -39,8 +41,20 @@ TEST(RotD, ShortcutEqualsEveryAngleAtEveryPoint) {
   const std::size_t stride = padded(o.size());
   std::vector<double> u1(a1.size() * stride), u2(a1.size() * stride);
   std::vector<peak_response> p(o.size());
-  run_batch({a1, 1, g.dt, o, false, u1.data(), stride, {}}, p);
-  run_batch({a2, 1, g.dt, o, false, u2.data(), stride, {}}, p);
+  run_batch({.ddy = a1,
+             .substeps = 1,
+             .step = g.dt,
+             .oscillators = o,
+             .displacement = u1.data(),
+             .stride = stride},
+            p);
+  run_batch({.ddy = a2,
+             .substeps = 1,
+             .step = g.dt,
+             .oscillators = o,
+             .displacement = u2.data(),
+             .stride = stride},
+            p);
   std::vector<rotated_peaks> fast(o.size());
   rotated_peaks_of_lanes(u1.data(), u2.data(), a1.size(), stride, o.size(), fast.data());
   for (std::size_t l = 0; l < o.size(); ++l) {
@@ -94,8 +108,20 @@ TEST(RotD, IdentitiesOfTheDefinition) {
       coefficients(0.05, circular_frequency(1.0), g.dt, false)};
   std::vector<double> x1(u.size() * 8), x2(u.size() * 8);
   std::vector<peak_response> p(1);
-  run_batch({u, 1, g.dt, o, false, x1.data(), 8, {}}, p);
-  run_batch({g.components[1].acceleration, 1, g.dt, o, false, x2.data(), 8, {}}, p);
+  run_batch({.ddy = u,
+             .substeps = 1,
+             .step = g.dt,
+             .oscillators = o,
+             .displacement = x1.data(),
+             .stride = 8},
+            p);
+  run_batch({.ddy = g.components[1].acceleration,
+             .substeps = 1,
+             .step = g.dt,
+             .oscillators = o,
+             .displacement = x2.data(),
+             .stride = 8},
+            p);
   double radius = 0;
   for (std::size_t k = 0; k < u.size(); ++k) {
     radius = std::max(radius, std::hypot(x1[k * 8], x2[k * 8]));

@@ -1,10 +1,10 @@
-#include "spectra/dispatch.h"
+#include "kernels/dispatch.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
-namespace spectra {
+namespace kernels {
 
 vector_target best_vector_target() {
   static const vector_target best = [] {
@@ -28,7 +28,7 @@ vector_target best_vector_target() {
   return best;
 }
 
-}  // namespace spectra
+}  // namespace kernels
 
 namespace hwy {
 // Highway's headers report an impossible state through this function of its library, which

@@ -1,4 +1,4 @@
-#include "spectra/batch.h"
+#include "kernels/batch.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@
 
 namespace spectra {
 namespace {
+
+using namespace kernels;
 
 std::vector<double> component_of(const std::string& path, int k, double& dt) {
   const testing_support::motion m = testing_support::read_motion(path);
@@ -56,7 +58,13 @@ TEST(Batch, FollowsTheSolverOfSdofrespBitForBit) {
     const std::vector<oscillator_coefficients> one = {coefficients(h, w, dt, false)};
     const std::vector<response::oscillator_state> start = {{0, (*vel)(1)}};
     std::vector<double> x(a.size() * lane_padding), x_scalar(x.size()), v_scalar(x.size());
-    batch b{a, 1, dt, one, false, x.data(), lane_padding, start};
+    batch b{.ddy = a,
+            .substeps = 1,
+            .step = dt,
+            .oscillators = one,
+            .displacement = x.data(),
+            .stride = lane_padding,
+            .start = start};
     std::vector<peak_response> peaks(1);
     run_batch(b, peaks);
     b.displacement = x_scalar.data();
@@ -86,7 +94,12 @@ TEST(Batch, VectorLanesEqualTheScalarTwin) {
           oscillators.push_back(coefficients(0.02 + 0.03 * static_cast<double>(i % 3),
                                              circular_frequency(periods[i]), dt / k, energy));
         }
-        batch b{a, k, dt / k, oscillators, energy, nullptr, padded(count), {}};
+        batch b{.ddy = a,
+                .substeps = k,
+                .step = dt / k,
+                .oscillators = oscillators,
+                .energy = energy,
+                .stride = padded(count)};
         std::vector<double> x_vector((a.size() - 1) * static_cast<std::size_t>(k) * b.stride +
                                      b.stride),
             x_scalar(x_vector.size());
@@ -123,7 +136,12 @@ TEST(Batch, MixedSubStepsEqualTheScalarTwin) {
     oscillators.push_back(coefficients(
         0.05, circular_frequency(0.01 + 0.004 * static_cast<double>(i)), dt / k[i], false));
   }
-  batch b{a, 1, dt, oscillators, false, nullptr, padded(k.size()), {}, k};
+  batch b{.ddy = a,
+          .substeps = 1,
+          .step = dt,
+          .oscillators = oscillators,
+          .stride = padded(k.size()),
+          .substeps_of = k};
   std::vector<peak_response> vector_peaks(k.size()), scalar_peaks(k.size()), sd_alone(k.size());
   run_batch(b, vector_peaks);
   run_batch_scalar(b, scalar_peaks);
@@ -155,7 +173,12 @@ TEST(Batch, StoppingEarlyKeepsEveryPeak) {
           k.insert(k.begin(), substeps(period, dt));
           o.insert(o.begin(), coefficients(h, circular_frequency(period), dt / k.front(), false));
         }
-        batch b{a, 1, dt, o, false, nullptr, padded(o.size()), {}, k};
+        batch b{.ddy = a,
+                .substeps = 1,
+                .step = dt,
+                .oscillators = o,
+                .stride = padded(o.size()),
+                .substeps_of = k};
         std::vector<peak_response> full(o.size()), vector(o.size()), sd_alone(o.size());
         run_batch_scalar(b, full);
         run_batch(b, vector);
@@ -221,7 +244,13 @@ TEST(Spectrum, HarmonicInputReachesTheSteadyStateAmplitude) {
     const std::vector<oscillator_coefficients> one = {coefficients(h, w, dt, false)};
     std::vector<double> x(a.size() * lane_padding);
     std::vector<peak_response> peaks(1);
-    run_batch({a, 1, dt, one, false, x.data(), lane_padding, {}}, peaks);
+    run_batch({.ddy = a,
+               .substeps = 1,
+               .step = dt,
+               .oscillators = one,
+               .displacement = x.data(),
+               .stride = lane_padding},
+              peaks);
     double late = 0;
     for (std::size_t i = a.size() / 2; i < a.size(); ++i)
       late = std::max(late, std::fabs(x[i * lane_padding]));

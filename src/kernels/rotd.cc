@@ -1,13 +1,13 @@
-#include "spectra/rotd.h"
+#include "kernels/rotd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
-#include "spectra/rotd_angles.h"
+#include "kernels/rotd_angles.h"
 
-namespace spectra {
+namespace kernels {
 
 const angle_table& unit_vectors() {
   static const angle_table table = [] {
@@ -135,4 +135,4 @@ void rotated_peaks_of_lanes(const double* u1, const double* u2, std::size_t leng
   }
 }
 
-}  // namespace spectra
+}  // namespace kernels

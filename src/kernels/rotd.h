@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-namespace spectra {
+namespace kernels {
 
 struct rotated_peaks {
   double rotd00 = 0;
@@ -29,4 +29,4 @@ void rotated_peaks_of_lanes(const double* u1, const double* u2, std::size_t leng
 rotated_peaks rotated_peaks_everywhere(const double* u1, const double* u2, std::size_t length,
                                        std::size_t stride = 1);
 
-}  // namespace spectra
+}  // namespace kernels

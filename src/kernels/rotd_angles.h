@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace spectra {
+namespace kernels {
 
 inline constexpr int angles = 180;
 inline constexpr std::size_t padded_angles = 184;  // a multiple of 8; the padding is (0, 0)
@@ -49,4 +49,4 @@ void fold_candidates(const angle_table& t, const double* u1, const double* u2, s
                      std::size_t stride, std::size_t first, const double* threshold, double* peaks,
                      double* block_low);
 
-}  // namespace spectra
+}  // namespace kernels

@@ -1,16 +1,16 @@
 // The innermost loop of the rotated peaks, in vector lanes: one point against every angle.
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "spectra/rotd_simd.cc"
+#define HWY_TARGET_INCLUDE "kernels/rotd_simd.cc"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
 #include <hwy/highway.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "spectra/rotd_angles.h"
+#include "kernels/rotd_angles.h"
 
 HWY_BEFORE_NAMESPACE();
-namespace spectra {
+namespace kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
@@ -157,31 +157,31 @@ void FoldCandidates(const angle_table& t, const double* u1, const double* u2, st
 }
 
 }  // namespace HWY_NAMESPACE
-}  // namespace spectra
+}  // namespace kernels
 HWY_AFTER_NAMESPACE();
 
 #if HWY_ONCE
-#include "spectra/dispatch.h"
+#include "kernels/dispatch.h"
 
-namespace spectra {
+namespace kernels {
 void fold_point(const angle_table& t, double x, double y, double* peaks) {
-  static const auto fold = SPECTRA_CHOOSE(FoldPoint);
+  static const auto fold = KERNELS_CHOOSE(FoldPoint);
   fold(t, x, y, peaks);
 }
 std::size_t lane_count() {
-  static const auto count = SPECTRA_CHOOSE(LaneCount);
+  static const auto count = KERNELS_CHOOSE(LaneCount);
   return count();
 }
 void scan_extremes(const double* u1, const double* u2, std::size_t length, std::size_t stride,
                    std::size_t first, std::size_t* extreme) {
-  static const auto scan = SPECTRA_CHOOSE(ScanExtremes);
+  static const auto scan = KERNELS_CHOOSE(ScanExtremes);
   scan(u1, u2, length, stride, first, extreme);
 }
 void fold_candidates(const angle_table& t, const double* u1, const double* u2, std::size_t length,
                      std::size_t stride, std::size_t first, const double* threshold, double* peaks,
                      double* block_low) {
-  static const auto fold = SPECTRA_CHOOSE(FoldCandidates);
+  static const auto fold = KERNELS_CHOOSE(FoldCandidates);
   fold(t, u1, u2, length, stride, first, threshold, peaks, block_low);
 }
-}  // namespace spectra
+}  // namespace kernels
 #endif

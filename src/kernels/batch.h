@@ -10,7 +10,7 @@
 
 #include "response/oscillator.h"
 
-namespace spectra {
+namespace kernels {
 
 // Gauss-Legendre nodes per step for the energy integrals: exact for the polynomial part of
 // the solution, and within 1e-11 of the rest while a step is under a tenth of a period.
@@ -71,8 +71,11 @@ inline std::size_t history_length(const batch& b) {
   return b.ddy.empty() ? 0 : (b.ddy.size() - 1) * static_cast<std::size_t>(b.substeps) + 1;
 }
 
-// The SIMD kernel, dispatched at run time to the widest instruction set of the machine.
+// The SIMD kernels, dispatched at run time to the widest instruction set of the machine: with
+// energies (energy_simd.cc) or without (peaks_simd.cc).
 void run_batch(const batch& b, std::span<peak_response> peaks);
+void run_peaks(const batch& b, std::span<peak_response> peaks);
+void run_energies(const batch& b, std::span<peak_response> peaks);
 
 // More of the scalar twin's history, for tests: at every (sub-)sample, in the layout of
 // batch::displacement (same stride).
@@ -132,4 +135,4 @@ energy_nodes_of_step nodes_of_step(double step);
 // The name of the instruction set the kernel runs with on this machine.
 const char* kernel_target();
 
-}  // namespace spectra
+}  // namespace kernels

@@ -1,9 +1,9 @@
-// The scalar twin of the kernel, and what both share.
-#include "spectra/batch.h"
+// The scalar twins of the vector kernels, what they share, and the choice between kernels.
+#include "kernels/batch.h"
 
 #include <cmath>
 
-namespace spectra {
+namespace kernels {
 namespace {
 
 // Gauss-Legendre on [0, 1], five nodes.
@@ -14,6 +14,14 @@ constexpr double gauss_weight[energy_nodes] = {0.11846344252809454, 0.2393143352
                                                0.11846344252809454};
 
 }  // namespace
+
+void run_batch(const batch& b, std::span<peak_response> peaks) {
+  if (b.energy) {
+    run_energies(b, peaks);
+  } else {
+    run_peaks(b, peaks);
+  }
+}
 
 energy_nodes_of_step nodes_of_step(double step) {
   energy_nodes_of_step n;
@@ -130,4 +138,4 @@ void run_batch_scalar(const batch& b, std::span<peak_response> peaks, const trac
   }
 }
 
-}  // namespace spectra
+}  // namespace kernels
