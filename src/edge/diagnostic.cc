@@ -1,5 +1,7 @@
 #include "edge/diagnostic.h"
 
+#include "base/strings.h"
+
 namespace edge {
 
 std::string diagnostic(std::string_view program, const base::status& s, bool warning) {
@@ -7,7 +9,7 @@ std::string diagnostic(std::string_view program, const base::status& s, bool war
   line += ": ";
   if (warning) line += "warning: ";
   if (!s.file.empty()) {
-    line += s.file;
+    line += base::printable(s.file, 4096);
     if (s.at_byte) {
       line += ": byte " + std::to_string(s.byte);
     } else if (s.line > 0) {
@@ -15,7 +17,7 @@ std::string diagnostic(std::string_view program, const base::status& s, bool war
     }
     line += ": ";
   }
-  return line + s.what;
+  return line + base::printable(s.what, 4096);
 }
 
 int exit_status(const base::status& s) {

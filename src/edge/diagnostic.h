@@ -1,6 +1,7 @@
 // The words a program writes on standard error for a failure: "sdofspec: FILE:LINE: what",
 // "sdofspec: FILE: byte N: what" (binary data), "sdofspec: FILE: what", "sdofspec: what"; a
-// warning says so after the program's name. Written here once, for every program.
+// warning says so after the program's name. Written here once, for every program. A file's
+// bytes never act on the terminal: control characters are shown as \xHH.
 #pragma once
 
 #include <string>

@@ -121,8 +121,9 @@ std::unique_ptr<output_file> run_files::claim(const std::string& path, base::sta
     outputs_.push_back(id);
     return std::unique_ptr<output_file>(new output_file(disk_, path, target, handle, {}));
   }
-  if (s.exists && !disk_.writable(target)) {
-    why = refusal(path, disk_.error_text(EACCES) + ": not replaced");
+  // A file without a write permission bit was protected on purpose, even from root.
+  if (s.exists && (!disk_.writable(target) || (s.permissions & 0222) == 0)) {
+    why = refusal(path, "is write-protected: not replaced");
     return nullptr;
   }
   const temporary t = disk_.create_temporary(folder_of(target));

@@ -5,7 +5,8 @@
 // - a regular file is written to a temporary beside it and renamed over it only when whole:
 //   whatever ends the run, the file holds its old content or the new one, never part of it;
 // - an existing target keeps its permissions and owner, or is not replaced: a file this process
-//   could not write, or could not give back to its owner, is refused;
+//   could not write, or that has no write permission bit (protected even from root), or that
+//   could not be given back to its owner, is refused;
 // - a target that is a device or a FIFO is written in place, a symbolic link is followed;
 // - a temporary is removed on failure and on SIGINT, SIGTERM, SIGHUP and SIGPIPE.
 #pragma once

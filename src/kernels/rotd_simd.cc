@@ -71,8 +71,10 @@ HWY_INLINE void FoldIntoOpenBlocks(const angle_table& t, double x, double y, dou
     HWY_ALIGN uint8_t bits[8];
     hn::StoreMaskBits(d, open, bits);
     for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
-      if (!(bits[k / 8] & (1u << (k % 8)))) continue;
       const std::size_t b = b0 + k;
+      // The padding block is never folded into: its low is +inf, which a point of infinite
+      // radius would not stay below.
+      if (b >= angle_blocks || !(bits[k / 8] & (1u << (k % 8)))) continue;
       for (std::size_t a = b * angle_block; a < (b + 1) * angle_block; a += hn::Lanes(d)) {
         const auto along =
             hn::Abs(hn::Add(hn::Mul(vx, hn::Load(d, t.c + a)), hn::Mul(vy, hn::Load(d, t.s + a))));

@@ -19,6 +19,8 @@ struct spectrum_intensity_result {
   double halving_change = 0;  // |SI(grid halved) - SI| / |SI(grid halved)|
 };
 inline constexpr double spectrum_intensity_tolerance = 1e-6;
+// The shortest period a spectral measure takes.
+inline constexpr double shortest_spectral_period = 0.1;
 spectrum_intensity_result spectrum_intensity(std::span<const double> acceleration, double dt,
                                              double tolerance = spectrum_intensity_tolerance);
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <numbers>
 
+#include "base/numbers.h"
 #include "base/physics.h"
 #include "kernels/batch.h"
 
@@ -90,6 +91,27 @@ std::vector<kernels::peak_response> peaks_of(std::span<const double> acceleratio
 int substeps(double period, double dt) {
   if (!(period < 10 * dt)) return 1;
   return static_cast<int>(10 * dt / period - 0.01) + 1;
+}
+
+bool within_substep_limit(double period, double dt) {
+  return period > 0 && dt > 0 && 10 * dt / period - 0.01 < most_substeps;
+}
+
+base::status check_periods(std::span<const double> periods, double dt) {
+  for (double t : periods) {
+    if (!within_substep_limit(t, dt)) {
+      return base::failure("the period " + base::shortest(t) + " s would take more than " +
+                           std::to_string(static_cast<long long>(most_substeps)) +
+                           " steps per interval of " + base::shortest(dt) + " s");
+    }
+  }
+  return {};
+}
+
+bool finite(const spectral_ordinate& o) {
+  return std::isfinite(o.sd) && std::isfinite(o.sv) && std::isfinite(o.sa) &&
+         std::isfinite(o.psv) && std::isfinite(o.psa) &&
+         std::isfinite(o.relative_energy_velocity) && std::isfinite(o.absolute_energy_velocity);
 }
 
 double circular_frequency(double period) {

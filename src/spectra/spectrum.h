@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "base/status.h"
 #include "kernels/rotd.h"
 
 namespace spectra {
@@ -25,6 +26,18 @@ struct spectral_ordinate {
 // Steps per sample interval for a period: a period under ten intervals takes
 // int(10 dt / T - 0.01) + 1 of them, so that each is at most about a tenth of the period.
 int substeps(double period, double dt);
+
+// The most steps per sample interval that a period may take: 10^6 (a period a hundred
+// thousand times shorter than the interval). A shorter period is refused before anything is
+// computed or allocated.
+inline constexpr double most_substeps = 1e6;
+bool within_substep_limit(double period, double dt);
+// Ok, or the first period that breaks the limit at that interval, in words.
+base::status check_periods(std::span<const double> periods, double dt);
+
+// Whether every number of an ordinate is finite (a record of absurd values, or an absurd period,
+// can make the response overflow).
+bool finite(const spectral_ordinate& o);
 
 // The circular frequency of a period, 2 pi / T with 2 pi to double precision.
 double circular_frequency(double period);

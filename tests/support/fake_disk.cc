@@ -37,13 +37,22 @@ int fake_disk::open(const std::string& given, edge::open_mode mode) {
   return next_handle_++;
 }
 
-edge::file_status fake_disk::status(const std::string& name) {
+edge::file_status fake_disk::status(const std::string& given) {
+  const std::string name = resolve(given);
   edge::file_status s;
-  if (files.count(name) == 0) return s;
+  s.inode = std::hash<std::string>()(name);
+  if (folders.count(name) != 0) {
+    s.exists = s.folder = true;
+    return s;
+  }
+  if (files.count(name) == 0 && devices.count(name) == 0) return s;
   s.exists = true;
   s.pipe = pipes.count(name) != 0;
-  s.regular = !s.pipe;
-  s.inode = std::hash<std::string>()(name);
+  s.regular = !s.pipe && devices.count(name) == 0;
+  s.size = s.regular ? files[name].size() : 0;
+  const auto p = permissions.find(name);
+  s.permissions = p == permissions.end() ? 0644 : p->second;
+  s.owner = foreign.count(name) != 0 ? 1000 : 0;
   return s;
 }
 
@@ -80,6 +89,7 @@ edge::write_result fake_disk::write(int handle, const char* data, std::size_t n)
   } else {
     if (open_.count(handle) == 0 || !open_[handle].writable) return {0, EBADF};
     open_file& file = open_[handle];
+    if (devices.count(file.name) != 0) return result;  // a device takes everything, keeps nothing
     std::string& text = files[file.name];
     if (text.size() < file.position + result.written) text.resize(file.position + result.written);
     text.replace(file.position, result.written, data, result.written);
@@ -124,6 +134,10 @@ int fake_disk::rename(const std::string& from, const std::string& to) {
   log.push_back("rename " + from + " " + to);
   files[to] = std::move(files[from]);
   files.erase(from);
+  if (const auto p = permissions.find(from); p != permissions.end()) {
+    permissions[to] = p->second;
+    permissions.erase(p);
+  }
   temporaries.erase(from);
   return 0;
 }

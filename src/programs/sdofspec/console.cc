@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "base/strings.h"
 #include "edge/diagnostic.h"
 
 namespace sdofspec {
@@ -15,11 +14,7 @@ void console::report(const base::status& s, bool warning) {
   std::lock_guard lock(mutex_);
   std::string text;
   if (progress_shown_) text = "\r\033[K";  // the message replaces the progress line
-  // What a record holds is shown escaped: its bytes never reach the terminal raw.
-  base::status shown = s;
-  shown.file = base::printable(s.file, 4096);
-  shown.what = base::printable(s.what, 4096);
-  text += edge::diagnostic("sdofspec", shown, warning);
+  text += edge::diagnostic("sdofspec", s, warning);
   text += '\n';
   put(text);
   progress_shown_ = false;

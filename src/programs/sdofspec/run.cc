@@ -1,6 +1,7 @@
 #include "programs/sdofspec/run.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <memory>
@@ -8,11 +9,13 @@
 #include <span>
 #include <variant>
 
+#include "base/numbers.h"
 #include "base/paths.h"
 #include "base/physics.h"
 #include "edge/read_file.h"
 #include "kernels/rotd.h"
 #include "measures/measure.h"
+#include "measures/spectrum_intensity.h"
 #include "programs/sdofspec/ordered_pool.h"
 #include "programs/sdofspec/plan.h"
 #include "records/registry.h"
@@ -61,6 +64,7 @@ struct job_state {
   report::record_result result;
   bool has_result = false;
   bool failed = false;
+  std::atomic<bool> out_of_memory{false};  // a task could not have the memory it needed
 };
 
 std::size_t columns_of(const measures::measure& m) {
@@ -142,6 +146,7 @@ class program {
     for (const base::status& w : s.units.warnings) s.messages.emplace_back(w, true);
     for (const base::status& f : s.units.failures) s.messages.emplace_back(f, false);
     s.failed = s.failed || !s.units.failures.empty();
+    drop_units_beyond_substep_limit(s);
 
     const std::vector<unit>& units = s.units.units;
     s.results.assign(units.size(), std::vector<unit_result>(requests_.size()));
@@ -177,7 +182,42 @@ class program {
     return count;
   }
 
+  // A period too short for a file's interval would take more sub-steps than memory and time
+  // allow: the file's units go, with a word, before anything is allocated.
+  void drop_units_beyond_substep_limit(job_state& s) {
+    std::vector<double> shortest = {
+        o_.periods.empty() ? 1.0 : *std::min_element(o_.periods.begin(), o_.periods.end())};
+    if (o_.intensity_measures) shortest.push_back(measures::shortest_spectral_period);
+    std::vector<unit>& units = s.units.units;
+    std::vector<std::size_t> refused_files;
+    for (const unit& x : units) {
+      base::status why = spectra::check_periods(shortest, x.dt);
+      if (why.ok()) continue;
+      for (std::size_t f : {x.file, x.pair ? x.second_file : x.file}) {
+        if (std::find(refused_files.begin(), refused_files.end(), f) != refused_files.end())
+          continue;
+        refused_files.push_back(f);
+        why.file = s.files[f].path;
+        s.messages.emplace_back(why, false);
+      }
+      s.failed = true;
+    }
+    if (refused_files.empty()) return;
+    std::erase_if(units, [&](const unit& x) {
+      return std::find(refused_files.begin(), refused_files.end(), x.file) != refused_files.end();
+    });
+    for (std::size_t f : refused_files) s.files[f].components.clear();
+  }
+
   void execute(job_state& s, const task& t) {
+    try {
+      run_task(s, t);
+    } catch (const std::bad_alloc&) {
+      s.out_of_memory = true;
+    }
+  }
+
+  void run_task(job_state& s, const task& t) {
     if (const auto* st = std::get_if<spectrum_task>(&t)) {
       const unit& x = s.units.units[st->unit];
       unit_result& out = s.results[st->unit][st->request];
@@ -231,6 +271,14 @@ class program {
       }
       row.values.insert(row.values.end(), values.begin(), values.end());
     }
+    if (std::any_of(row.values.begin(), row.values.end(), [](double v) { return std::isinf(v); })) {
+      base::status why =
+          base::failure("component " + g.channel + ": the intensity measures are not finite");
+      why.file = s.files[side == 0 ? s.units.units[u].file : s.units.units[u].second_file].path;
+      s.messages.emplace_back(std::move(why), false);
+      s.failed = true;
+      return;
+    }
     tables::row r(s.intensity);
     r.text(record).text(g.channel);
     for (double v : row.values) r.number(v);
@@ -238,9 +286,44 @@ class program {
     s.result.intensity.push_back(std::move(row));
   }
 
+  // Whether every ordinate of a side of a unit is finite; a word for the first that is not.
+  bool finite_response(job_state& s, std::size_t u, int side, const std::string& path,
+                       const std::string& channel) {
+    for (std::size_t r = 0; r < requests_.size(); ++r) {
+      const unit_result& res = s.results[u][r];
+      const auto& ordinates = side == 0 ? res.first : res.second;
+      for (std::size_t p = 0; p < ordinates.size(); ++p) {
+        bool ok = spectra::finite(ordinates[p]);
+        if (side == 1 && !res.rotated.empty()) {
+          const kernels::rotated_peaks& q = res.rotated[p];
+          ok = ok && std::isfinite(q.rotd00) && std::isfinite(q.rotd50) && std::isfinite(q.rotd100);
+        }
+        if (ok) continue;
+        base::status why =
+            base::failure("component " + channel + ": the response at T = " +
+                          base::shortest(requests_[r].periods[p]) + " s is not finite");
+        why.file = path;
+        s.messages.emplace_back(std::move(why), false);
+        s.failed = true;
+        return false;
+      }
+    }
+    return true;
+  }
+
   void assemble(job_state& s) {
+    if (s.out_of_memory) {
+      // Nothing of the job is written: some of its spectra are missing.
+      base::status why = base::failure("not enough memory to compute it", base::code::limit);
+      for (const loaded_file& f : s.files) why.file += (why.file.empty() ? "" : ", ") + f.path;
+      s.messages.emplace_back(std::move(why), false);
+      s.failed = true;
+      s.files.clear();
+      s.units = {};
+    }
     const bool rotd_columns = o_.rotd || !o_.pairs.empty();
     s.result.energy = o_.energy;
+    std::vector<bool> refused(s.units.units.size(), false);  // a pair whose response overflowed
     for (const loaded_file& f : s.files) {
       if (f.components.empty()) continue;
       s.result.name += (s.result.name.empty() ? "" : "+") + f.path;
@@ -261,6 +344,10 @@ class program {
           if (side >= 0) u = k;
         }
         if (side < 0) continue;
+        if (!finite_response(s, u, side, s.files[f].path, g.channel)) {
+          refused[u] = true;
+          continue;
+        }
         for (std::size_t r = 0; r < requests_.size(); ++r) {
           const unit_result& res = s.results[u][r];
           const auto& ordinates = side == 0 ? res.first : res.second;
@@ -277,8 +364,8 @@ class program {
       }
     }
     for (const unit& x : units) {
-      if (!x.pair) continue;
       const std::size_t u = static_cast<std::size_t>(&x - units.data());
+      if (!x.pair || refused[u]) continue;
       for (int k = 0; k < measures::rotated_rows; ++k) {
         for (std::size_t r = 0; r < requests_.size(); ++r) {
           const unit_result& res = s.results[u][r];
@@ -317,6 +404,14 @@ class program {
         const auto from = values.begin() + static_cast<std::ptrdiff_t>(k * n);
         rows[k].insert(rows[k].end(), from, from + static_cast<std::ptrdiff_t>(n));
       }
+    }
+    for (const std::vector<double>& row : rows) {
+      if (std::none_of(row.begin(), row.end(), [](double v) { return std::isinf(v); })) continue;
+      base::status why = base::failure("the rotated intensity measures are not finite");
+      why.file = x.name;
+      s.messages.emplace_back(std::move(why), false);
+      s.failed = true;
+      return;
     }
     for (int k = 0; k < measures::rotated_rows; ++k) {
       tables::row r(s.intensity);
