@@ -197,21 +197,21 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
 std::string check_options(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const spectra::parsed_values periods = spectra::parse_periods(text);
-  if (periods.error.empty()) {
+  if (periods.status.ok()) {
     if (periods.values.empty()) return "no periods and no error";
     for (double t : periods.values) {
       if (!(t > 0) || !std::isfinite(t)) return "a period that is not positive";
     }
   }
   const spectra::parsed_values dampings = spectra::parse_dampings(text);
-  if (dampings.error.empty()) {
+  if (dampings.status.ok()) {
     if (dampings.values.empty()) return "no damping and no error";
     for (double h : dampings.values) {
       if (!(h >= 0 && h < 1)) return "a damping ratio outside [0, 1)";
     }
   }
   const spectra::parsed_values tolerance = spectra::parse_tolerance(text);
-  if (tolerance.error.empty() &&
+  if (tolerance.status.ok() &&
       !(tolerance.values.size() == 1 && tolerance.values[0] > 0 && tolerance.values[0] <= 0.01)) {
     return "a tolerance outside (0, 0.01]";
   }

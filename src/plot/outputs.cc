@@ -55,6 +55,15 @@ bool field(std::string_view text, double& value, bool& gap) {
 
 }  // namespace
 
+bool is_output(std::string_view head) {
+  std::string_view header = head.substr(0, head.find('\n'));
+  if (!header.empty() && header.back() == '\r') header.remove_suffix(1);
+  for (const known_header& h : headers) {
+    if (header == h.text) return true;
+  }
+  return false;
+}
+
 table_result read_output(std::string_view text) {
   table_result r;
   std::size_t end = text.find('\n');

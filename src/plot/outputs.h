@@ -26,4 +26,8 @@ struct table_result {
 
 table_result read_output(std::string_view text);
 
+// Whether the first line (of the first bytes of a file) is the header of a file sdofresp
+// writes: a file that is not is refused before the rest is read.
+bool is_output(std::string_view head);
+
 }  // namespace plot

@@ -30,16 +30,25 @@ const format* format_named(std::string_view name) {
   return nullptr;
 }
 
+base::status recognise(std::string_view head, const format* forced) {
+  if (forced) return {};
+  head = head.substr(0, head_size);
+  for (const format& f : all) {
+    if (f.recognises(head)) return {};
+  }
+  std::string names;
+  for (const format& f : all) names += (names.empty() ? "" : ", ") + std::string(f.name);
+  return base::failure_at_line(
+      1, "not a record of any format read here (" + names + "); --format NAME reads it as one");
+}
+
 read_result read_any(std::string_view bytes, const read_options& options, const format* forced) {
   if (forced) return forced->read(bytes, options);
   const std::string_view head = bytes.substr(0, head_size);
   for (const format& f : all) {
     if (f.recognises(head)) return f.read(bytes, options);
   }
-  std::string names;
-  for (const format& f : all) names += (names.empty() ? "" : ", ") + std::string(f.name);
-  return refused(base::failure_at_line(
-      1, "not a record of any format read here (" + names + "); --format NAME reads it as one"));
+  return refused(recognise(head));
 }
 
 }  // namespace records

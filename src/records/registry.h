@@ -25,6 +25,9 @@ std::span<const format> formats();
 // The format of that name, or nullptr.
 const format* format_named(std::string_view name);
 
+// Ok when a format recognises the first bytes of a file (or one is forced), else why not.
+base::status recognise(std::string_view head, const format* forced = nullptr);
+
 // Reads with the first format that recognises the bytes, or with `forced` when given. A file
 // no reader recognises is refused with the list of the formats tried.
 read_result read_any(std::string_view bytes, const read_options& options,

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/paths.h"
+#include "base/strings.h"
 #include "measures/measure.h"
 #include "plot/figures.h"
 #include "plot/svg.h"
@@ -80,18 +82,9 @@ std::string measure_cells(const measure_row& m) {
 
 std::string picture_name(const std::string& record) {
   std::string name;
-  std::size_t start = 0;
-  while (start <= record.size()) {
-    std::size_t end = record.find('+', start);
-    if (end == std::string::npos) end = record.size();
-    std::string part = record.substr(start, end - start);
-    const std::size_t slash = part.rfind('/');
-    if (slash != std::string::npos) part = part.substr(slash + 1);
-    const std::size_t dot = part.rfind('.');
-    if (dot != std::string::npos && dot > 0) part = part.substr(0, dot);
+  for (std::string_view part : base::split(record, '+')) {
     if (!name.empty()) name += '+';
-    name += part;
-    start = end + 1;
+    name += base::stem(part);
   }
   for (char& c : name) {
     const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||

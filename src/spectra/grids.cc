@@ -1,31 +1,23 @@
 #include "spectra/grids.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "base/numbers.h"
+#include "base/strings.h"
 
 namespace spectra {
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (;;) {
-    const std::size_t at = text.find(separator);
-    parts.push_back(text.substr(0, at));
-    if (at == std::string_view::npos) return parts;
-    text.remove_prefix(at + 1);
-  }
-}
+using base::split;
 
 bool number(std::string_view text, double& value) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (text.empty() || text.front() == '+') return false;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+  const std::optional<double> v = base::parse_decimal(base::trim(text));
+  if (v) value = *v;
+  return v.has_value();
 }
 
 parsed_values error(std::string message) {
-  return {{}, std::move(message)};
+  return {{}, base::failure(std::move(message), base::code::usage)};
 }
 
 parsed_values list(std::string_view text, const char* what) {
@@ -86,8 +78,8 @@ parsed_values parse_periods(std::string_view text) {
     return result;
   }
   result = list(text, "period");
-  if (!result.error.empty())
-    return error(result.error + " (periods: nga-west2, gmm, a list or log:TMIN:TMAX:N)");
+  if (!result.status.ok())
+    return error(result.status.what + " (periods: nga-west2, gmm, a list or log:TMIN:TMAX:N)");
   for (double t : result.values) {
     if (!(t > 0)) return error("periods must be positive");
   }
@@ -96,7 +88,7 @@ parsed_values parse_periods(std::string_view text) {
 
 parsed_values parse_dampings(std::string_view text) {
   parsed_values result = list(text, "damping");
-  if (!result.error.empty()) return result;
+  if (!result.status.ok()) return result;
   for (double h : result.values) {
     if (!(h >= 0 && h < 1)) return error("damping ratios are fractions from 0 up to (not) 1");
   }

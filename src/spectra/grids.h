@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/status.h"
+
 namespace spectra {
 
 struct parsed_values {
   std::vector<double> values;
-  std::string error;  // empty when the text was understood
+  base::status status;  // a usage error when the text was not understood
 };
 
 // "nga-west2" (the 111 periods of the PEER NGA-West2 flatfile), "gmm" (the 21 periods of the

@@ -16,11 +16,11 @@ TEST(Grids, Periods) {
   EXPECT_EQ(log.values.back(), 10);
   for (const char* wrong :
        {"", "0.1,,1", "0,1", "-1", "log:1:0.1:3", "log:0.1:1:2.5", "nga", "log:0.1:1", "1e999"}) {
-    EXPECT_FALSE(parse_periods(wrong).error.empty()) << wrong;
+    EXPECT_FALSE(parse_periods(wrong).status.ok()) << wrong;
   }
   EXPECT_EQ(parse_dampings("0,0.05,0.2").values, (std::vector<double>{0, 0.05, 0.2}));
   for (const char* wrong : {"1", "5", "-0.01", "0.05,", "x"}) {
-    EXPECT_FALSE(parse_dampings(wrong).error.empty()) << wrong;
+    EXPECT_FALSE(parse_dampings(wrong).status.ok()) << wrong;
   }
 }
 

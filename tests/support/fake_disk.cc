@@ -20,6 +20,10 @@ bool fake_disk::parent_exists(const std::string& name) const {
 
 int fake_disk::open(const std::string& given, edge::open_mode mode) {
   const std::string name = resolve(given);
+  if (folders.count(name) != 0 && mode == edge::open_mode::read_only) {
+    open_[next_handle_] = {name, 0, true, false};
+    return next_handle_++;
+  }
   const bool exists = files.count(name) != 0 || devices.count(name) != 0;
   const bool creates =
       mode == edge::open_mode::create_update || mode == edge::open_mode::create_write_only;

@@ -47,7 +47,14 @@ int main(int argc, char** argv) {
     status = std::max(status, edge::exit_status(s));
   };
   for (const std::string& path : files) {
-    const edge::file_content content = edge::read_file(disk, path, most_bytes);
+    const edge::file_content content =
+        edge::read_file(disk, path, most_bytes, [](std::string_view head) {
+          return plot::is_output(head)
+                     ? base::status{}
+                     : base::failure_at_line(1,
+                                             "not a file that sdofresp writes (Ground-Vel.csv, "
+                                             "an energy or a response-wave file)");
+        });
     if (!content.status.ok()) {
       fail(content.status);
       continue;

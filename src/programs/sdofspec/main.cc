@@ -69,10 +69,10 @@ int main(int argc, char** argv) {
   // The work is arithmetic: a thread beyond the cores only waits for one.
   o.jobs = std::min(o.jobs, cores);
   const spectra::parsed_values p = spectra::parse_periods(periods);
-  if (!p.error.empty()) return command.usage_error("--periods: " + p.error);
+  if (!p.status.ok()) return command.usage_error("--periods: " + p.status.what);
   o.periods = p.values;
   const spectra::parsed_values h = spectra::parse_dampings(damping);
-  if (!h.error.empty()) return command.usage_error("--damping: " + h.error);
+  if (!h.status.ok()) return command.usage_error("--damping: " + h.status.what);
   o.dampings = h.values;
   if (!units.empty()) {
     o.units = base::parse_unit(units);
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   }
   if (!si_tolerance.empty()) {
     const spectra::parsed_values t = spectra::parse_tolerance(si_tolerance);
-    if (!t.error.empty()) return command.usage_error("--si-tolerance: " + t.error);
+    if (!t.status.ok()) return command.usage_error("--si-tolerance: " + t.status.what);
     o.measure_settings.si_tolerance = t.values[0];
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);

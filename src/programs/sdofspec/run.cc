@@ -115,7 +115,9 @@ class program {
     for (std::size_t i : plan_.jobs[j].files) {
       loaded_file f{.path = plan_.files[i], .components = {}};
       try {
-        const edge::file_content content = edge::read_file(disk_, f.path, most_record_bytes);
+        const edge::file_content content = edge::read_file(
+            disk_, f.path, most_record_bytes,
+            [](std::string_view head) { return records::recognise(head); }, records::head_size);
         if (!content.status.ok()) {
           s.messages.emplace_back(content.status, false);
           s.failed = true;

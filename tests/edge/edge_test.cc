@@ -1,9 +1,10 @@
-// The one output rule, on the in-memory disk: what becomes of the target and of the
+// The edge on the in-memory disk: the one output rule for every kind of target and every
+// failure, and bounded reading.
 // temporaries for every kind of target and every failure.
-#include "edge/output_file.h"
-
 #include <gtest/gtest.h>
 
+#include "edge/output_file.h"
+#include "edge/read_file.h"
 #include "support/fake_disk.h"
 
 namespace edge {
@@ -141,6 +142,47 @@ TEST(OutputFile, StandardOutputOnce) {
   first->write("table\n");
   EXPECT_TRUE(first->commit().ok());
   EXPECT_EQ(d.output, "table\n");
+}
+
+}  // namespace
+}  // namespace edge
+
+namespace edge {
+namespace {
+
+// Reading is bounded: by the size a file states, by what a pipe delivers, and by its first
+// bytes, which must begin what the reader takes.
+TEST(ReadFile, Bounds) {
+  fake_disk d;
+  d.files["big.csv"] = std::string(5000, 'x');
+  d.files["pipe"] = std::string(5000, 'x');
+  d.pipes.insert("pipe");
+  d.files["ok.csv"] = "head\nrest";
+  d.folders.insert("folder");
+  const auto head_is = [](std::string_view wanted) {
+    return [wanted](std::string_view head) {
+      return head.substr(0, wanted.size()) == wanted ? base::status{}
+                                                     : base::failure_at_line(1, "not one");
+    };
+  };
+  const struct {
+    const char* path;
+    head_check check;
+    const char* what;  // empty: read whole
+  } rows[] = {
+      {"big.csv", nullptr, "more than the 4096 bytes a file may have"},
+      {"pipe", nullptr, "more than the 4096 bytes a file may have"},
+      {"pipe", head_is("head"), "not one"},
+      {"ok.csv", head_is("head"), ""},
+      {"folder", nullptr, "is a folder, not a file"},
+      {"gone.csv", nullptr, "No such file or directory"},
+  };
+  for (const auto& row : rows) {
+    const file_content c = read_file(d, row.path, 4096, row.check, 4);
+    EXPECT_EQ(c.status.what, row.what) << row.path;
+    EXPECT_EQ(c.status.file, *row.what ? row.path : "") << row.path;
+    EXPECT_EQ(c.text, *row.what ? "" : d.files[row.path]) << row.path;
+  }
 }
 
 }  // namespace
