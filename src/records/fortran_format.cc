@@ -165,9 +165,9 @@ base::status read_values(line_reader& lines, const fortran_format& format, std::
                          std::vector<double>& values, std::string_view what,
                          std::optional<double> blank) {
   if (!room_for(lines, format, n, blank.has_value())) {
-    return base::failure_at_line(lines.line(), "the file is too short for the " +
+    return base::failure_at_line(lines.line(), "the rest of the file is too short for the " +
                                                    std::to_string(n) + " " + std::string(what) +
-                                                   " announced here");
+                                                   " announced");
   }
   values.resize(n);
   const auto per_line = static_cast<std::size_t>(format.count);
@@ -191,6 +191,17 @@ base::status read_values(line_reader& lines, const fortran_format& format, std::
       }
       return base::failure_at_line(
           lines.line(), "not a number: '" + base::printable(base::trim(field), 20) + "'", column);
+    }
+    // Data lines hold what the count and the format say, and no more: a value beyond them is a
+    // count that does not match (Fortran would pass over it).
+    const std::size_t used = want * static_cast<std::size_t>(format.width);
+    if (!blank && used < line.size() && !base::trim(line.substr(used)).empty()) {
+      return base::failure_at_line(lines.line(),
+                                   want < per_line ? "more values than the " + std::to_string(n) +
+                                                         " " + std::string(what) + " announced"
+                                                   : "more than the " + std::to_string(per_line) +
+                                                         " values a line of " + "this format holds",
+                                   used + 1);
     }
     done += want;
   }
