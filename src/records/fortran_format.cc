@@ -1,8 +1,10 @@
 #include "records/fortran_format.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "base/numbers.h"
@@ -47,6 +49,32 @@ std::string_view field_at(std::string_view line, const fortran_format& format, s
   const std::size_t from = k * static_cast<std::size_t>(format.width);
   if (from >= line.size()) return {};
   return line.substr(from, static_cast<std::size_t>(format.width));
+}
+
+// read_fields, inlined where lines of values are read.
+inline std::size_t fields_of(std::string_view line, const fortran_format& format, std::size_t n,
+                             double* values, const std::optional<double>& blank) {
+  const auto width = static_cast<std::size_t>(format.width);
+  const bool integer = format.kind == 'I';
+  const char* const data = line.data();
+  for (std::size_t k = 0, from = 0; k < n; ++k, from += width) {
+    // The field's columns that the line has: none past its end.
+    const std::size_t to = std::min(from + width, line.size());
+    const char* p = data + std::min(from, to);
+    const char* const end = data + to;
+    while (p < end && *p == ' ') ++p;
+    if (p == end) {
+      if (!blank) return k;
+      values[k] = *blank;
+      continue;
+    }
+    const char* q =
+        integer ? scan_integer(p, end, values[k]) : base::scan_decimal(p, end, values[k]);
+    if (q == nullptr) return k;
+    while (q < end && *q == ' ') ++q;
+    if (q != end) return k;
+  }
+  return n;
 }
 
 }  // namespace
@@ -95,28 +123,8 @@ std::optional<fortran_format> find_fortran_format(std::string_view line) {
 }
 
 std::size_t read_fields(std::string_view line, const fortran_format& format, std::size_t n,
-                        double* values, std::optional<double> blank) {
-  const auto width = static_cast<std::size_t>(format.width);
-  const bool integer = format.kind == 'I';
-  const char* const data = line.data();
-  for (std::size_t k = 0, from = 0; k < n; ++k, from += width) {
-    // The field's columns that the line has: none past its end.
-    const std::size_t to = std::min(from + width, line.size());
-    const char* p = data + std::min(from, to);
-    const char* const end = data + to;
-    while (p < end && *p == ' ') ++p;
-    if (p == end) {
-      if (!blank) return k;
-      values[k] = *blank;
-      continue;
-    }
-    const char* q =
-        integer ? scan_integer(p, end, values[k]) : base::scan_decimal(p, end, values[k]);
-    if (q == nullptr) return k;
-    while (q < end && *q == ' ') ++q;
-    if (q != end) return k;
-  }
-  return n;
+                        double* values, const std::optional<double>& blank) {
+  return fields_of(line, format, n, values, blank);
 }
 
 std::string_view line_reader::next() {
@@ -175,9 +183,9 @@ base::status read_values(line_reader& lines, const fortran_format& format, std::
     if (lines.at_end()) {
       return base::failure_at_line(lines.line(), "the file ends after " + count_of(done, n, what));
     }
-    const std::string_view line = lines.next();
     const std::size_t want = std::min(per_line, n - done);
-    const std::size_t got = read_fields(line, format, want, values.data() + done, blank);
+    const std::string_view line = lines.next();
+    const std::size_t got = fields_of(line, format, want, values.data() + done, blank);
     if (got != want) {
       const std::string_view field = field_at(line, format, got);
       const std::size_t column = got * static_cast<std::size_t>(format.width) + 1;
@@ -251,22 +259,33 @@ std::optional<std::size_t> leading_count(std::string_view line, std::size_t limi
 base::status scale_samples(std::vector<double>& samples, double factor,
                            std::initializer_list<double> missing, std::size_t first_line,
                            const fortran_format& format) {
-  for (std::size_t k = 0; k < samples.size(); ++k) {
-    double& v = samples[k];
-    const bool unknown = std::find(missing.begin(), missing.end(), v) != missing.end();
-    const double original = v;
-    v *= factor;
-    if (unknown || !std::isfinite(v)) {
-      const auto per_line = static_cast<std::size_t>(format.count);
-      const std::size_t column = k % per_line * static_cast<std::size_t>(format.width) + 1;
-      const std::string number = base::shortest(original);
-      return base::failure_at_line(
-          first_line + k / per_line,
-          unknown ? "sample " + std::to_string(k + 1) + " is missing (" + number +
-                        ", the file's value for unknown): a record with a gap is not read"
-                  : "sample " + std::to_string(k + 1) + " is out of range in cm/s2: " + number,
-          column);
-    }
+  assert(missing.size() <= 2);
+  constexpr double none = std::numeric_limits<double>::quiet_NaN();  // equal to nothing
+  const double a = missing.size() > 0 ? missing.begin()[0] : none;
+  const double b = missing.size() > 1 ? missing.begin()[1] : a;
+  // Nearly every file passes: one pass without branches tells whether a sample does not, and
+  // only then is the first of them looked for.
+  bool any = false;
+  for (const double v : samples) {
+    const double scaled = v * factor;
+    any |= (v == a) | (v == b) | (scaled - scaled != 0);
+  }
+  for (std::size_t k = 0; any && k < samples.size(); ++k) {
+    const double v = samples[k];
+    const bool unknown = v == a || v == b;
+    if (!unknown && std::isfinite(v * factor)) continue;
+    const auto per_line = static_cast<std::size_t>(format.count);
+    const std::size_t column = k % per_line * static_cast<std::size_t>(format.width) + 1;
+    const std::string number = base::shortest(v);
+    return base::failure_at_line(
+        first_line + k / per_line,
+        unknown ? "sample " + std::to_string(k + 1) + " is missing (" + number +
+                      ", the file's value for unknown): a record with a gap is not read"
+                : "sample " + std::to_string(k + 1) + " is out of range in cm/s2: " + number,
+        column);
+  }
+  if (factor != 1) {
+    for (double& v : samples) v *= factor;
   }
   return {};
 }

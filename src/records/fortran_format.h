@@ -39,7 +39,7 @@ std::optional<fortran_format> find_fortran_format(std::string_view line);
 // is given (headers: the file's value for unknown); without one it stops reading. Returns the
 // number of fields read: n, or the index of the first field that is blank or not a number.
 std::size_t read_fields(std::string_view line, const fortran_format& format, std::size_t n,
-                        double* values, std::optional<double> blank = std::nullopt);
+                        double* values, const std::optional<double>& blank = std::nullopt);
 
 // The lines of a text one after another, without their LF or CR LF, and their numbers.
 class line_reader {
