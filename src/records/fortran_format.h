@@ -109,10 +109,10 @@ base::status read_header(line_reader& lines, const fortran_format& format, std::
                          double unknown, std::string_view what, header_values& header);
 
 // Turns samples read in a unit into cm/s2: each is multiplied by factor (cm/s2 per unit). A
-// sample equal to one of `missing` (the file's values for unknown) is refused at its line, as is
-// one beyond the doubles in cm/s2: the samples start on first_line, per_line a line. An
-// acceleration record with a hole cannot be used as it stands, and no filling of the hole
-// (zero, interpolation) would be the record.
+// sample equal to one of `missing` (at most two: the file's values for unknown) is refused at
+// its line and column, as is one beyond the doubles in cm/s2 (the samples start on first_line,
+// laid out by format). An acceleration record with a hole cannot be used as it stands, and no
+// filling of the hole (zero, interpolation) would be the record.
 base::status scale_samples(std::vector<double>& samples, double factor,
                            std::initializer_list<double> missing, std::size_t first_line,
                            const fortran_format& format);

@@ -7,8 +7,8 @@
 #include <cmath>
 #include <string>
 #include <utility>
-#include <vector>
 
+#include "base/time.h"
 #include "records/component.h"
 #include "support/data.h"
 
@@ -18,34 +18,54 @@ inline std::string format_file(const std::string& name) {
   return file_text(std::string(TEST_DATA_DIR) + "/formats/" + name);
 }
 
-// The sample of largest magnitude, with its sign.
-inline double peak(const records::component& c) {
-  double p = 0;
-  for (double v : c.acceleration) {
-    if (std::abs(v) > std::abs(p)) p = v;
-  }
-  return p;
-}
+// What a bundled file's headers say about one of its components.
+struct header_says {
+  const char* channel;
+  std::optional<double> azimuth;
+  bool vertical;
+  std::size_t samples;
+  double dt;
+  const char* unit;
+  const char* station;
+  const char* start;  // UTC
+  const char* peak;   // as a header prints it: the peak sample to those digits
+  std::size_t first_line;
+};
 
-// `value` equals the number printed as `printed` to its last digit: within half a unit of it.
-inline void expect_to_printed_digits(double value, const std::string& printed) {
+inline void expect_as_header_says(const records::component& c, const header_says& h) {
+  SCOPED_TRACE(h.channel);
+  EXPECT_EQ(c.channel, h.channel);
+  EXPECT_EQ(c.azimuth, h.azimuth);
+  EXPECT_EQ(c.vertical, h.vertical);
+  EXPECT_EQ(c.acceleration.size(), h.samples);
+  EXPECT_EQ(c.dt, h.dt);
+  EXPECT_EQ(c.unit, h.unit);
+  EXPECT_EQ(c.station, h.station);
+  EXPECT_EQ(c.start ? base::format_utc(*c.start) : "", h.start);
+  EXPECT_EQ(c.first_line, h.first_line);
+  double peak = 0;  // the sample of largest magnitude, with its sign
+  for (double v : c.acceleration) {
+    if (std::abs(v) > std::abs(peak)) peak = v;
+  }
+  const std::string printed = h.peak;
   const std::size_t point = printed.find('.');
-  const int decimals =
-      point == std::string::npos ? 0 : static_cast<int>(printed.size() - point - 1);
-  EXPECT_NEAR(value, std::stod(printed), 0.5 * std::pow(10.0, -decimals) * (1 + 1e-9))
-      << "printed " << printed;
+  const double half_unit = 0.5 * std::pow(10.0, -static_cast<double>(printed.size() - point - 1));
+  EXPECT_NEAR(peak, std::stod(printed), half_unit * (1 + 1e-9)) << "printed " << printed;
 }
 
 // Edits of a file that its reader refuses: where and why.
 struct refusal_row {
   const char* rule;
-  std::vector<std::pair<std::string, std::string>> edits;  // the first `from` becomes `to`
+  std::string from, to;  // the first `from` in the file becomes `to`
   std::size_t line;
   std::string what;
+  std::string also_from = {}, also_to = {};  // a second edit, where one is needed
 };
 
 inline std::string edited(std::string text, const refusal_row& row) {
-  for (const auto& [from, to] : row.edits) {
+  for (const auto& [from, to] :
+       {std::pair(row.from, row.to), std::pair(row.also_from, row.also_to)}) {
+    if (from.empty()) continue;
     const std::size_t at = text.find(from);
     EXPECT_NE(at, std::string::npos) << row.rule << ": no '" << from << "' to edit";
     if (at != std::string::npos) text.replace(at, from.size(), to);
