@@ -7,13 +7,18 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "base/paths.h"
 #include "base/physics.h"
 #include "plot/outputs.h"
 #include "records/at2.h"
+#include "records/cosmos.h"
+#include "records/dmg.h"
+#include "records/fortran_format.h"
 #include "records/names.h"
 #include "records/registry.h"
+#include "records/smc.h"
 #include "records/table.h"
 #include "spectra/grids.h"
 #include "support/reference_fields.h"
@@ -189,6 +194,61 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
       for (double v : c.acceleration) {
         if (!std::isfinite(v)) return "a value that is not finite";
       }
+    }
+  }
+  return {};
+}
+
+std::string check_records_fixed(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::size_t lines =
+      1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+  const std::string_view head = text.substr(0, records::head_size);
+  const struct {
+    const char* name;
+    bool (*recognises)(std::string_view);
+    records::read_result (*read)(std::string_view, const records::read_options&);
+  } readers[] = {{"cosmos", records::is_cosmos, records::read_cosmos},
+                 {"dmg", records::is_dmg, records::read_dmg},
+                 {"smc", records::is_smc, records::read_smc}};
+  for (const auto& reader : readers) {
+    (void)reader.recognises(head);
+    for (const std::size_t most : {records::read_options{}.most_samples, std::size_t{64}}) {
+      const records::read_result r = reader.read(text, {.most_samples = most});
+      if (!r.ok()) {
+        if (r.status.line < 1 || r.status.line > lines) {
+          return std::string(reader.name) + ": a failure outside the text's lines";
+        }
+        continue;
+      }
+      if (r.components.empty()) return std::string(reader.name) + ": no components";
+      for (const records::component& c : r.components) {
+        if (!(c.dt > 0) || !std::isfinite(c.dt)) return "an interval that is not positive";
+        if (c.acceleration.size() < 2) return "fewer than two samples";
+        if (c.acceleration.size() > most) return "more samples than the bound";
+        if (c.channel.empty()) return "a component without a name";
+        if (c.first_line < 1 || c.first_line > lines) return "a first sample outside the text";
+        for (double v : c.acceleration) {
+          if (!std::isfinite(v)) return "a value that is not finite";
+        }
+      }
+      for (const base::status& w : r.warnings) {
+        if (w.line < 1 || w.line > lines) return "a warning outside the text's lines";
+      }
+    }
+  }
+  // The first line as a format, the second read by it.
+  const std::size_t end = text.find('\n');
+  if (const auto f = records::parse_fortran_format(text.substr(0, end))) {
+    if (f->count < 1 || f->width < 1 || f->decimals >= f->width) return "a format out of range";
+    std::vector<double> values(static_cast<std::size_t>(f->count));
+    const std::string_view second =
+        end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const std::size_t read =
+        records::read_fields(second.substr(0, second.find('\n')), *f, values.size(), values.data());
+    if (read > values.size()) return "more fields read than asked";
+    for (std::size_t k = 0; k < read; ++k) {
+      if (!std::isfinite(values[k])) return "a field read as a value that is not finite";
     }
   }
   return {};

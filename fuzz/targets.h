@@ -24,6 +24,13 @@ std::string check_fields(const std::uint8_t* data, std::size_t size);
 // of the text; and reading a table in two halves at once gives exactly the same.
 std::string check_records(const std::uint8_t* data, std::size_t size);
 
+// The fixed-width readers (COSMOS, CSMIP/DMG, SMC) on arbitrary bytes, each whatever its
+// recogniser says, with the default bound of samples and a small one: a component read has two
+// samples or more (no more than the bound), a positive interval and finite values, a first
+// sample on a line of the text; a failure or a warning names a line of the text. The first line
+// is also parsed as a format line and, where it is one, the second line read by it.
+std::string check_records_fixed(const std::uint8_t* data, std::size_t size);
+
 // sdofspec's option values and path lists on arbitrary text: periods positive and finite,
 // damping ratios in [0, 1), a tolerance in (0, 0.01], paths without line ends or edge blanks,
 // or an error that says so.

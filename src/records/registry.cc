@@ -4,6 +4,9 @@
 #include <string>
 
 #include "records/at2.h"
+#include "records/cosmos.h"
+#include "records/dmg.h"
+#include "records/smc.h"
 #include "records/table.h"
 
 namespace records {
@@ -12,6 +15,9 @@ namespace {
 // In the order they are tried: the most particular signatures first, sdofresp's table (any
 // four items over lines of numbers) last.
 constexpr std::array all = {
+    format{"cosmos", "COSMOS V1/V2 (acceleration blocks)", is_cosmos, read_cosmos},
+    format{"dmg", "CSMIP/DMG V1/V2 (acceleration of each channel)", is_dmg, read_dmg},
+    format{"smc", "USGS SMC (one component in cm/s2)", is_smc, read_smc},
     format{"at2", "PEER NGA .AT2 (one component in g)", is_at2, read_at2},
     format{"table", "sdofresp's table (time and three components)", is_table,
            [](std::string_view bytes, const read_options& o) { return read_table(bytes, o); }},

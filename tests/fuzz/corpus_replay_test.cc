@@ -46,6 +46,9 @@ TEST(FuzzCorpus, Fields) {
 TEST(FuzzCorpus, Records) {
   replay("records", 8, fuzz::check_records);
 }
+TEST(FuzzCorpus, RecordsFixed) {
+  replay("records_fixed", 8, fuzz::check_records_fixed);
+}
 TEST(FuzzCorpus, Options) {
   replay("options", 8, fuzz::check_options);
 }
