@@ -34,7 +34,8 @@ void of_component(const component_input& c, const settings&, std::span<double> v
   }
   // cm2/s3 to m2/s3, and g in m/s2.
   values[0] = std::numbers::pi / (2 * (base::standard_gravity / 100)) * squares / 10000;
-  values[1] = values[2] = 0;
+  // A record of zeros has no Husid curve: its durations stay empty.
+  values[1] = values[2] = NAN;
   if (squares > 0) {
     for (double& h : husid) h /= squares;
     const double t5 = crossing(husid, 0.05, dt);

@@ -26,4 +26,35 @@ std::string record_sequence_number(std::string_view path) {
   return "RSN" + std::string(name.substr(3, end - 3));
 }
 
+std::string station_key(std::string_view path) {
+  const std::string rsn = record_sequence_number(path);
+  if (!rsn.empty()) return rsn;
+  const std::string_view name = base::base_name(path);
+  const std::string_view stem = base::stem(path);
+  if (stem.size() < name.size()) {
+    const std::string extension = base::lower(name.substr(stem.size() + 1));
+    for (const char* direction : {"ns", "ew", "ud"}) {
+      const std::string_view d = direction;
+      if (extension == d) return std::string(stem) + ".";
+      if (extension.size() == 3 && extension.substr(0, 2) == d &&
+          (extension[2] == '1' || extension[2] == '2')) {
+        return std::string(stem) + "." + extension[2];
+      }
+    }
+  }
+  // A SEED channel code among the parts between dots: band, instrument, orientation.
+  std::string key(name);
+  std::size_t start = 0;
+  for (std::string_view part : base::split(name, '.')) {
+    const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    if (part.size() == 3 && upper(part[0]) && upper(part[1]) &&
+        std::string_view("ZNE123").find(part[2]) != std::string_view::npos) {
+      key[start + 2] = '?';
+      return key;
+    }
+    start += part.size() + 1;
+  }
+  return {};
+}
+
 }  // namespace records

@@ -174,6 +174,11 @@ read_result read_table(std::string_view text, const read_options& options,
     }
     result.components.push_back(std::move(c));
   }
+  if (unit && options.units && *unit != *options.units) {
+    return refused(base::failure_at_line(
+        1, "the header names " + std::string(base::unit_name(*unit)) + ", --units says " +
+               std::string(base::unit_name(*options.units)) + ": which is it?"));
+  }
   if (!unit) unit = options.units;
   if (!unit)
     return refused(

@@ -4,11 +4,24 @@
 
 namespace tables {
 
+std::vector<column> name_columns() {
+  return {{"record", "", "Record"},
+          {"component", "", "Component"},
+          {"station", "", "Station"},
+          {"azimuth_deg", "degrees", "Azimuth"}};
+}
+
+void name_fields(row& r, const row_name& n) {
+  r.text(n.record).text(n.component).text(n.station).number(n.azimuth);
+}
+
 std::vector<column> spectra_columns(bool energy, bool rotated) {
-  std::vector<column> c = {
-      {"record", "", "Record"}, {"component", "", "Component"}, {"damping", "", "Damping"},
-      {"period_s", "s", "T"},   {"sd_cm", "cm", "Sd"},          {"sv_cm_s", "cm/s", "Sv"},
-      {"sa_g", "g", "Sa"},      {"psv_cm_s", "cm/s", "PSv"},    {"psa_g", "g", "PSa"}};
+  std::vector<column> c = name_columns();
+  const std::vector<column> values = {{"damping", "", "Damping"}, {"period_s", "s", "T"},
+                                      {"sd_cm", "cm", "Sd"},      {"sv_cm_s", "cm/s", "Sv"},
+                                      {"sa_g", "g", "Sa"},        {"psv_cm_s", "cm/s", "PSv"},
+                                      {"psa_g", "g", "PSa"}};
+  c.insert(c.end(), values.begin(), values.end());
   if (energy) {
     c.push_back({"ve_rel_cm_s", "cm/s", "Relative input energy, sqrt(2E)"});
     c.push_back({"ve_abs_cm_s", "cm/s", "Absolute input energy, sqrt(2E)"});
@@ -20,11 +33,12 @@ std::vector<column> spectra_columns(bool energy, bool rotated) {
   return c;
 }
 
-void spectra_row(std::string& out, std::string_view record, std::string_view component,
-                 double damping, double period, const spectra::spectral_ordinate& o,
-                 const kernels::rotated_peaks* rotated, bool energy, bool rotd_columns) {
+void spectra_row(std::string& out, const row_name& name, double damping, double period,
+                 const spectra::spectral_ordinate& o, const kernels::rotated_peaks* rotated,
+                 bool energy, bool rotd_columns) {
   row r(out);
-  r.text(record).text(component).number(damping).number(period).number(o.sd);
+  name_fields(r, name);
+  r.number(damping).number(period).number(o.sd);
   if (rotated) {
     r.empty(2).number(o.psv).number(o.psa);
     if (energy) r.empty(2);

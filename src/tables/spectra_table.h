@@ -1,6 +1,7 @@
 // The spectra table: one row per record, component, damping and period.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,14 +12,25 @@
 
 namespace tables {
 
+// What names the row of a component or of a rotated pair: the columns that come first in the
+// spectra table and in the intensity measures' table.
+struct row_name {
+  std::string_view record;     // the file, or the files of a pair joined by +
+  std::string_view component;  // the file's own channel name, or RotD50
+  std::string_view station;    // where known
+  double azimuth = NAN;        // degrees from north; of a pair's first component for RotD rows
+};
+std::vector<column> name_columns();
+void name_fields(row& r, const row_name& n);
+
 // The columns: with energies the two input-energy velocities, with rotated spectra the angles
 // of RotD00 and RotD100.
 std::vector<column> spectra_columns(bool energy, bool rotated);
 
 // A component's row, or with `rotated` a rotated row (Sd, PSv and PSa of the ordinate, and the
 // angles; Sv, Sa and the energies stay empty).
-void spectra_row(std::string& out, std::string_view record, std::string_view component,
-                 double damping, double period, const spectra::spectral_ordinate& o,
-                 const kernels::rotated_peaks* rotated, bool energy, bool rotd_columns);
+void spectra_row(std::string& out, const row_name& name, double damping, double period,
+                 const spectra::spectral_ordinate& o, const kernels::rotated_peaks* rotated,
+                 bool energy, bool rotd_columns);
 
 }  // namespace tables

@@ -4,6 +4,7 @@
 #include <memory>
 #include <thread>
 
+#include "base/numbers.h"
 #include "edge/diagnostic.h"
 #include "edge/output_file.h"
 #include "programs/command_line.h"
@@ -23,7 +24,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", command.version);
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
-              si_tolerance;
+              si_tolerance, format, counts_per_unit;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
@@ -36,6 +37,16 @@ int main(int argc, char** argv) {
   app.add_option("--units", units,
                  "Unit of records whose header names none: g, gal (cm/s2) or m/s2")
       ->option_text("UNIT");
+  std::string format_names;
+  for (const records::format& f : records::formats()) {
+    format_names += (format_names.empty() ? "" : ", ") + std::string(f.name);
+  }
+  app.add_option("--format", format,
+                 "Read every record as this format (default: told by content): " + format_names)
+      ->option_text("NAME");
+  app.add_option("--counts-per-unit", counts_per_unit,
+                 "For records of counts (miniSEED, SAC): counts per unit of --units")
+      ->option_text("X");
   app.add_option("-j,--jobs", o.jobs, "Threads (default and at most: the cores)")->option_text("N");
   app.add_flag("--rotd", o.rotd, "Rotated spectra RotD00, RotD50, RotD100 of horizontal pairs");
   app.add_option("--pair", pair, "Two files that make a horizontal pair (may be repeated)")
@@ -83,6 +94,20 @@ int main(int argc, char** argv) {
     const spectra::parsed_values t = spectra::parse_tolerance(si_tolerance);
     if (!t.status.ok()) return command.usage_error("--si-tolerance: " + t.status.what);
     o.measure_settings.si_tolerance = t.values[0];
+  }
+  if (!format.empty()) {
+    o.format = records::format_named(format);
+    if (!o.format)
+      return command.usage_error("--format: one of " + format_names + ", not '" + format + "'");
+  }
+  if (!counts_per_unit.empty()) {
+    const std::optional<double> c = base::parse_decimal(counts_per_unit);
+    if (!c || !(*c > 0)) {
+      return command.usage_error("--counts-per-unit: a number above 0, not '" + counts_per_unit +
+                                 "'");
+    }
+    if (!o.units) return command.usage_error("--counts-per-unit needs --units");
+    o.counts_per_unit = c;
   }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();

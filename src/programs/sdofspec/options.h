@@ -8,6 +8,7 @@
 
 #include "base/physics.h"
 #include "measures/measure.h"
+#include "records/registry.h"
 
 namespace sdofspec {
 
@@ -17,6 +18,8 @@ struct options {
   std::vector<double> periods;
   std::vector<double> dampings;
   std::optional<base::acceleration_unit> units;
+  std::optional<double> counts_per_unit;     // --counts-per-unit: for records of counts
+  const records::format* format = nullptr;  // --format: every record read as this one
   unsigned jobs = 1;
   bool rotd = false;
   bool energy = false;

@@ -98,8 +98,7 @@ class program {
     const bool rotd_columns = o_.rotd || !o_.pairs.empty();
     out_.table->write(tables::header(tables::spectra_columns(o_.energy, rotd_columns)));
     if (out_.intensity) {
-      std::vector<tables::column> columns = {{"record", "", "Record"},
-                                             {"component", "", "Component"}};
+      std::vector<tables::column> columns = tables::name_columns();
       for (const measures::measure& m : measures::all()) {
         columns.insert(columns.end(), m.columns.begin(), m.columns.end());
       }
@@ -111,18 +110,20 @@ class program {
   std::size_t load(std::size_t j) {
     auto state = std::make_unique<job_state>();
     job_state& s = *state;
-    const records::read_options read{.units = o_.units, .most_samples = most_samples};
+    const records::read_options read{
+        .units = o_.units, .counts_per_unit = o_.counts_per_unit, .most_samples = most_samples};
     for (std::size_t i : plan_.jobs[j].files) {
       loaded_file f{.path = plan_.files[i], .components = {}};
       try {
         const edge::file_content content = edge::read_file(
             disk_, f.path, most_record_bytes,
-            [](std::string_view head) { return records::recognise(head); }, records::head_size);
+            [this](std::string_view head) { return records::recognise(head, o_.format); },
+            records::head_size);
         if (!content.status.ok()) {
           s.messages.emplace_back(content.status, false);
           s.failed = true;
         } else {
-          records::read_result r = records::read_any(content.text, read);
+          records::read_result r = records::read_any(content.text, read, o_.format);
           for (base::status& warning : r.warnings) {
             warning.file = f.path;
             s.messages.emplace_back(std::move(warning), true);
@@ -133,6 +134,7 @@ class program {
             s.failed = true;
           } else {
             f.components = std::move(r.components);
+            for (const records::component& c : f.components) check_peak(s, f.path, c);
           }
         }
       } catch (const std::bad_alloc&) {
@@ -182,6 +184,26 @@ class program {
     const std::size_t count = s.tasks.size();
     states_[j] = std::move(state);
     return count;
+  }
+
+  // A record of zeros, or one whose peak is not that of an earthquake in its unit (a record in
+  // gal read as g), is computed, with a word.
+  static void check_peak(job_state& s, const std::string& path, const records::component& c) {
+    double peak = 0;
+    for (double a : c.acceleration) peak = std::max(peak, std::fabs(a));
+    const double g = peak / base::standard_gravity;
+    std::string what;
+    if (peak == 0) {
+      what = "component " + c.channel + " is all zero";
+    } else if (g > 5 || g < 1e-6) {
+      what = "component " + c.channel + ": a peak of " + base::shortest(g) + " g, read in " +
+             c.unit + ": is that its unit?";
+    } else {
+      return;
+    }
+    base::status w = base::failure(std::move(what));
+    w.file = path;
+    s.messages.emplace_back(std::move(w), true);
   }
 
   // A period too short for a file's interval would take more sub-steps than memory and time
@@ -282,7 +304,7 @@ class program {
       return;
     }
     tables::row r(s.intensity);
-    r.text(record).text(g.channel);
+    tables::name_fields(r, {record, g.channel, g.station, g.azimuth.value_or(NAN)});
     for (double v : row.values) r.number(v);
     r.end();
     s.result.intensity.push_back(std::move(row));
@@ -356,8 +378,9 @@ class program {
           report::curve curve{g.channel, requests_[r].damping, o_.periods, {}, false};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const spectra::spectral_ordinate& o = ordinates[requests_[r].table[p]];
-            tables::spectra_row(s.table, s.files[f].path, g.channel, requests_[r].damping,
-                                o_.periods[p], o, nullptr, o_.energy, rotd_columns);
+            tables::spectra_row(
+                s.table, {s.files[f].path, g.channel, g.station, g.azimuth.value_or(NAN)},
+                requests_[r].damping, o_.periods[p], o, nullptr, o_.energy, rotd_columns);
             curve.ordinates.push_back(o);
           }
           if (out_.sink) s.result.curves.push_back(std::move(curve));
@@ -376,8 +399,8 @@ class program {
             const kernels::rotated_peaks& q = res.rotated[requests_[r].table[p]];
             const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
             const spectra::spectral_ordinate o = spectra::pseudo_ordinate(value, o_.periods[p]);
-            tables::spectra_row(s.table, x.name, rotated_names[k], requests_[r].damping,
-                                o_.periods[p], o, &q, o_.energy, rotd_columns);
+            tables::spectra_row(s.table, pair_name(s, x, k), requests_[r].damping, o_.periods[p], o,
+                                &q, o_.energy, rotd_columns);
             curve.ordinates.push_back(o);
           }
           if (out_.sink && k == 1) s.result.curves.push_back(std::move(curve));
@@ -390,6 +413,13 @@ class program {
     s.results.clear();
     s.files.clear();
     s.own.clear();
+  }
+
+  // The name of a rotated row: its station and the azimuth of the pair's first component, from
+  // which its angles are measured.
+  tables::row_name pair_name(const job_state& s, const unit& x, int k) const {
+    const records::component& first = s.files[x.file].components[x.component];
+    return {x.name, rotated_names[k], first.station, first.azimuth.value_or(NAN)};
   }
 
   void rotated_intensity_rows(job_state& s, const unit& x) {
@@ -417,7 +447,7 @@ class program {
     }
     for (int k = 0; k < measures::rotated_rows; ++k) {
       tables::row r(s.intensity);
-      r.text(x.name).text(rotated_names[k]);
+      tables::name_fields(r, pair_name(s, x, k));
       for (double v : rows[k]) r.number(v);
       r.end();
       s.result.intensity.push_back({rotated_names[k], true, std::move(rows[k])});

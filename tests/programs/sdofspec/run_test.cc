@@ -79,8 +79,8 @@ TEST(Run, BrokenRecordsAreReportedAndSkipped) {
       "sdofspec: bad.csv:3: values separated by semicolons: separate them by commas or blanks\n"
       "sdofspec: gone.csv: No such file or directory\n");
   EXPECT_EQ(lines(one.table), 1 + 4 * 2 * 21);  // three components and one, two dampings
-  EXPECT_EQ(one.table.find("a.csv,NS,0.02,0.01,"), one.table.find('\n') + 1);
-  EXPECT_LT(one.table.find("a.csv,UD,0.05,10,"), one.table.find("RSN6_180.AT2,180,0.02,0.01,"));
+  EXPECT_EQ(one.table.find("a.csv,NS,,,0.02,0.01,"), one.table.find('\n') + 1);
+  EXPECT_LT(one.table.find("a.csv,UD,,,0.05,10,"), one.table.find("RSN6_180.AT2,180,El Centro Array #9,180,0.02,0.01,"));
   o.jobs = 4;
   const result four = run_in_memory(o, env);
   EXPECT_EQ(four.table, one.table);
@@ -106,9 +106,9 @@ TEST(Run, PeerRecordsPairUp) {
             "sdofspec: warning: RSN6_180.AT2, RSN6_270.AT2: 5346 and 5345 samples: the pair is "
             "cut to 5345\n");
   EXPECT_EQ(lines(r.table), 1 + (3 + 3) * 2 * 21u);
-  EXPECT_NE(r.table.find("\nRSN6_180.AT2+RSN6_270.AT2,RotD50,0.05,1,"), std::string::npos);
+  EXPECT_NE(r.table.find("\nRSN6_180.AT2+RSN6_270.AT2,RotD50,El Centro Array #9,180,0.05,1,"), std::string::npos);
   EXPECT_EQ(lines(r.intensity), 1 + 3 + 3u);
-  EXPECT_NE(r.intensity.find("\nRSN6_UP.AT2,UP,"), std::string::npos);
+  EXPECT_NE(r.intensity.find("\nRSN6_UP.AT2,UP,El Centro Array #9,,"), std::string::npos);
 }
 
 TEST(Run, CsvFieldsAndNumbers) {
