@@ -13,6 +13,12 @@ std::string_view stem(std::string_view path) {
   return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+std::string folder_of(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return {};
+  return slash == 0 ? "/" : std::string(path.substr(0, slash));
+}
+
 std::string with_extension(std::string_view path, std::string_view extension) {
   const std::size_t name_start = path.size() - base_name(path).size();
   return std::string(path.substr(0, name_start)) + std::string(stem(path)) + std::string(extension);

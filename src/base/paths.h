@@ -10,6 +10,8 @@ namespace base {
 std::string_view base_name(std::string_view path);
 // The base name without its last extension: "RSN6_X.AT2" gives "RSN6_X"; ".hidden" stays.
 std::string_view stem(std::string_view path);
+// The folder of a path: "a/b.csv" gives "a", "b.csv" gives "" (the current one), "/b" gives "/".
+std::string folder_of(std::string_view path);
 // The path with its last extension (if any) replaced: ("a/b.csv", ".svg") gives "a/b.svg".
 std::string with_extension(std::string_view path, std::string_view extension);
 

@@ -10,13 +10,6 @@ namespace {
 
 constexpr std::size_t buffer_size = 1 << 20;
 
-// The folder of a path, "" for the current one.
-std::string folder_of(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 base::status refusal(const std::string& path, std::string what) {
   base::status s = base::failure(std::move(what), base::code::io);
   s.file = path;
@@ -126,7 +119,7 @@ std::unique_ptr<output_file> run_files::claim(const std::string& path, base::sta
     why = refusal(path, "is write-protected: not replaced");
     return nullptr;
   }
-  const temporary t = disk_.create_temporary(folder_of(target));
+  const temporary t = disk_.create_temporary(base::folder_of(target));
   if (t.handle < 0) {
     why = refusal(path, disk_.error_text(-t.handle));
     return nullptr;

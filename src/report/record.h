@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/status.h"
 #include "spectra/spectrum.h"
 
 namespace report {
@@ -25,9 +26,20 @@ struct measure_row {
   std::vector<double> values;
 };
 
+// A file of a record as it was read.
+struct file_read {
+  std::string path;
+  std::string station, event, start;  // as the file gives them ("" where it does not)
+  double dt = 0;                      // s
+  std::size_t samples = 0;
+  std::vector<std::string> channels;
+};
+
 struct record_result {
   std::string name;     // the record field of the table
   bool energy = false;  // the curves hold input energies
+  std::vector<file_read> files;
+  std::vector<std::string> pairs;  // the horizontal pairs formed, "180 + 270"
   std::vector<curve> curves;
   std::vector<measure_row> intensity;  // with --ims
 };
@@ -37,6 +49,8 @@ class record_sink {
   virtual ~record_sink() = default;
   // Called once per record, in the order of the table.
   virtual void record(const record_result& r) = 0;
+  // A record, or a part of one, that could not be read or computed: its words.
+  virtual void failed(const base::status&) {}
 };
 
 }  // namespace report

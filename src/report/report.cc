@@ -1,5 +1,6 @@
 #include "report/report.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -14,13 +15,6 @@ namespace {
 
 std::string html(std::string_view text) {
   return plot::svg::escape(text);
-}
-
-std::string number(double value, int digits = 4) {
-  if (std::isnan(value)) return "";
-  char text[32];
-  const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
-  return std::string(text, r.ptr);
 }
 
 std::vector<plot::spectrum_curve> curves_of(const record_result& r) {
@@ -48,6 +42,26 @@ std::vector<plot::spectrum_curve> curves_of(const record_result& r) {
   }
   return curves;
 }
+
+// The page's looks: figures two abreast where the page is wide; on paper every table and
+// figure, a record's section kept together where it fits.
+constexpr const char* style =
+    "body{font-family:'DejaVu Sans',Helvetica,Arial,sans-serif;margin:2em;color:#000}\n"
+    "table{border-collapse:collapse;margin:0.8em 0}\n"
+    "th,td{border:1px solid #bbb;padding:0.25em 0.6em;text-align:right}\n"
+    "th:first-child,.name,td[rowspan]{text-align:left}\n"
+    "th{background:#f0f0f0;white-space:nowrap}\n"
+    "table.run th{text-align:left}\n"
+    "table.run td{text-align:left;font-family:'DejaVu Sans Mono',monospace}\n"
+    "td[rowspan]{vertical-align:top;max-width:30em;overflow-wrap:anywhere}\n"
+    "tr.failed td{color:#b00000}\n"
+    "summary{cursor:pointer}\nsummary h2{display:inline;font-size:1.2em}\n"
+    ".figures{display:grid;grid-template-columns:repeat(auto-fit,minmax(520px,1fr));gap:1em}\n"
+    ".figure svg{width:100%;height:auto}\n"
+    "section{border-top:1px solid #ddd;margin-top:1em}\n"
+    "@media print{@page{size:A4;margin:12mm}body{margin:0;font-size:10pt}"
+    "summary{list-style:none}.figures{display:block}"
+    ".figure{break-inside:avoid;margin-bottom:1em}section{break-before:page}}\n";
 
 // Inline in HTML, an SVG goes without its XML declaration.
 std::string inline_svg(const std::string& svg) {
@@ -94,15 +108,70 @@ std::string picture_name(const std::string& record) {
   return name.empty() || name == "-" ? "standard-input" : name;
 }
 
-pictures::pictures(file_writer write_file, bool page)
-    : write_file_(std::move(write_file)), page_(page) {}
+std::string number(double value, int digits) {
+  if (std::isnan(value)) return "";
+  // The values shown are in engineering units (g, cm, s): below 1e-10 they are rounding.
+  if (std::fabs(value) < 1e-10) return "0";
+  char text[32];
+  const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::general, digits);
+  return std::string(text, r.ptr);
+}
 
-void pictures::record(const record_result& r) {
+writer::writer(picture_writer write_picture, edge::output_file* page, edge::disk& disk,
+               const std::string& scratch_folder, run_info info)
+    : write_picture_(std::move(write_picture)),
+      page_(page),
+      disk_(disk),
+      scratch_folder_(scratch_folder) {
+  if (!page_) return;
+  scratch_ = disk_.create_temporary(scratch_folder_);
+  if (scratch_.handle < 0) scratch_error_ = -scratch_.handle;
+  std::string head =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
+      html(info.title) + "</title>\n<style>\n" + style + "</style>\n</head>\n<body>\n<h1>" +
+      html(info.title) + "</h1>\n<table class=\"run\">\n";
+  for (const auto& [what, value] :
+       {std::pair{"Program", &info.version}, std::pair{"Run", &info.date},
+        std::pair{"Command", &info.command_line}, std::pair{"Damping", &info.dampings},
+        std::pair{"Periods", &info.periods}, std::pair{"Units", &info.units}}) {
+    head += "<tr><th>" + std::string(what) + "</th><td>" + html(*value) + "</td></tr>\n";
+  }
+  head +=
+      "</table>\n<h2>Intensity measures</h2>\n<table class=\"summary\"><thead><tr>"
+      "<th>Record</th><th>Component</th>" +
+      measure_headings() + "</tr></thead><tbody>\n";
+  page_->write(head);
+}
+
+writer::~writer() {
+  if (scratch_.handle >= 0) {
+    (void)disk_.close(scratch_.handle);
+    (void)disk_.remove(scratch_.name);
+  }
+}
+
+void writer::section(const std::string& text) {
+  if (scratch_.handle < 0 || scratch_error_ != 0) return;
+  const edge::write_result r = disk_.write(scratch_.handle, text.data(), text.size());
+  scratch_error_ = r.error;
+}
+
+void writer::failed(const base::status& s) {
+  ++failed_;
+  if (!page_) return;
+  page_->write("<tr class=\"failed\"><td class=\"name\">" + html(s.file) +
+               "</td><td class=\"name\" colspan=\"" + std::to_string(measure_columns() + 1) +
+               "\">" + html((s.line > 0 ? "line " + std::to_string(s.line) + ": " : "") + s.what) +
+               "</td></tr>\n");
+}
+
+void writer::record(const record_result& r) {
   const std::vector<plot::spectrum_curve> curves = curves_of(r);
   const std::string spectrum = plot::render(plot::spectrum_figure(r.name, curves));
   const std::string tripartite = plot::render(plot::tripartite_figure(r.name, curves));
   ++records_;
-  if (write_file_) {
+  if (write_picture_) {
     std::string name = picture_name(r.name);
     for (int k = 2; std::find(names_.begin(), names_.end(), name) != names_.end(); ++k) {
       name = picture_name(r.name) + "-" + std::to_string(k);
@@ -110,68 +179,98 @@ void pictures::record(const record_result& r) {
     names_.push_back(name);
     for (const auto& [suffix, content] :
          {std::pair{"-spectrum.svg", &spectrum}, std::pair{"-tripartite.svg", &tripartite}}) {
-      if (!write_file_(name + suffix, *content)) failures_.push_back(name + suffix);
+      if (!write_picture_(name + suffix, *content)) failures_.push_back(name + suffix);
     }
   }
   if (!page_) return;
   const std::string anchor = "r" + std::to_string(records_);
+  std::string rows;
   for (std::size_t i = 0; i < r.intensity.size(); ++i) {
-    summary_rows_ += "<tr>";
+    rows += "<tr>";
     if (i == 0) {
-      summary_rows_ += "<td class=\"name\" rowspan=\"" + std::to_string(r.intensity.size()) +
-                       "\"><a href=\"#" + anchor + "\">" + html(r.name) + "</a></td>";
+      rows += "<td class=\"name\" rowspan=\"" + std::to_string(r.intensity.size()) +
+              "\"><a href=\"#" + anchor + "\">" + html(r.name) + "</a></td>";
     }
-    summary_rows_ += "<td class=\"name\">" + html(r.intensity[i].component) + "</td>" +
-                     measure_cells(r.intensity[i]) + "</tr>\n";
+    rows += "<td class=\"name\">" + html(r.intensity[i].component) + "</td>" +
+            measure_cells(r.intensity[i]) + "</tr>\n";
   }
   if (r.intensity.empty()) {
-    summary_rows_ += "<tr><td><a href=\"#" + anchor + "\">" + html(r.name) +
-                     "</a></td><td colspan=\"" + std::to_string(measure_columns() + 1) +
-                     "\"></td></tr>\n";
+    rows += "<tr><td class=\"name\"><a href=\"#" + anchor + "\">" + html(r.name) +
+            "</a></td><td colspan=\"" + std::to_string(measure_columns() + 1) + "\"></td></tr>\n";
   }
-  double pga = 0;
-  for (const auto& m : r.intensity) {
-    const double v = m.values[measures::column_index("pga_g")];
-    if (!m.rotated && !std::isnan(v)) pga = std::max(pga, v);
+  page_->write(rows);
+
+  std::string text = "<section id=\"" + anchor + "\"><details open><summary><h2>" + html(r.name) +
+                     "</h2></summary>\n<table class=\"files\"><thead><tr><th>File</th>"
+                     "<th>Station</th><th>Event</th><th>Start (UTC)</th><th>dt (s)</th>"
+                     "<th>Samples</th><th>Duration (s)</th><th>Components</th></tr></thead>"
+                     "<tbody>\n";
+  for (const file_read& f : r.files) {
+    std::string channels;
+    for (const std::string& c : f.channels) channels += (channels.empty() ? "" : ", ") + c;
+    const double duration = f.samples > 0 ? static_cast<double>(f.samples - 1) * f.dt : 0;
+    text += "<tr><td class=\"name\">" + html(f.path) + "</td><td class=\"name\">" +
+            html(f.station) + "</td><td class=\"name\">" + html(f.event) +
+            "</td><td class=\"name\">" + html(f.start) + "</td><td>" + number(f.dt) + "</td><td>" +
+            std::to_string(f.samples) + "</td><td>" + number(duration) +
+            "</td><td class=\"name\">" + html(channels) + "</td></tr>\n";
   }
-  sections_ += "<section id=\"" + anchor + "\"><details><summary><b>" + html(r.name) + "</b>";
-  if (pga > 0) sections_ += " &#8212; largest PGA " + number(pga, 3) + " g";
-  sections_ += "</summary>\n";
+  text += "</tbody></table>\n";
+  if (!r.pairs.empty()) {
+    text += "<p>Rotated spectra of the pair" + std::string(r.pairs.size() > 1 ? "s " : " ");
+    for (std::size_t i = 0; i < r.pairs.size(); ++i) {
+      text += (i > 0 ? ", " : "") + html(r.pairs[i]);
+    }
+    text += " (angles from the first component).</p>\n";
+  }
   if (!r.intensity.empty()) {
-    sections_ +=
-        "<table><thead><tr><th>Component</th>" + measure_headings() + "</tr></thead><tbody>\n";
+    text += "<table><thead><tr><th>Component</th>" + measure_headings() + "</tr></thead><tbody>\n";
     for (const auto& m : r.intensity) {
-      sections_ +=
+      text +=
           "<tr><td class=\"name\">" + html(m.component) + "</td>" + measure_cells(m) + "</tr>\n";
     }
-    sections_ += "</tbody></table>\n";
+    text += "</tbody></table>\n";
   }
-  sections_ += "<div class=\"figure\">" + inline_svg(spectrum) + "</div>\n<div class=\"figure\">" +
-               inline_svg(tripartite) + "</div>\n</details></section>\n";
+  text += "<div class=\"figures\"><div class=\"figure\">" + inline_svg(spectrum) +
+          "</div>\n<div class=\"figure\">" + inline_svg(tripartite) +
+          "</div></div>\n</details></section>\n";
+  section(text);
 }
 
-std::string pictures::page(const std::string& title) const {
-  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-         html(title) +
-         "</title>\n<style>\n"
-         "body{font-family:'DejaVu Sans',Helvetica,Arial,sans-serif;margin:2em;color:#000}\n"
-         "table{border-collapse:collapse;margin:0.8em 0}\n"
-         "th,td{border:1px solid #bbb;padding:0.25em 0.6em;text-align:right}\n"
-         "th:first-child,.name,td[rowspan]{text-align:left}\n"
-         "th{background:#f0f0f0;white-space:nowrap}\n"
-         ".summary "
-         "td[rowspan]{vertical-align:top;min-width:12em;max-width:30em;overflow-wrap:anywhere}\n"
-         "summary{cursor:pointer;padding:0.3em 0}\n"
-         ".figure svg{max-width:100%;height:auto}\n"
-         "section{border-top:1px solid #ddd}\n"
-         "</style>\n</head>\n<body>\n<h1>" +
-         html(title) + "</h1>\n<p>" + std::to_string(records_) +
-         (records_ == 1 ? " record" : " records") +
-         ". Intensity measures of each component and of the rotated (RotD) pairs; open a "
-         "record below for its spectra.</p>\n"
-         "<table class=\"summary\"><thead><tr><th>Record</th><th>Component</th>" +
-         measure_headings() + "</tr></thead><tbody>\n" + summary_rows_ + "</tbody></table>\n" +
-         sections_ + "</body>\n</html>\n";
+base::status writer::finish() {
+  if (!page_) return {};
+  page_->write("</tbody></table>\n<p>" + std::to_string(records_) +
+               (records_ == 1 ? " record" : " records") + " computed" +
+               (failed_ > 0 ? ", " + std::to_string(failed_) + " failed (listed above)" : "") +
+               ".</p>\n");
+  if (scratch_error_ != 0) {
+    return {.code = base::code::io,
+            .file = "temporary file of the report",
+            .what = disk_.error_text(scratch_error_)};
+  }
+  // The sections, copied in from the temporary file.
+  if (scratch_.handle >= 0) {
+    (void)disk_.close(scratch_.handle);
+    scratch_.handle = -1;
+    const int in = disk_.open(scratch_.name, edge::open_mode::read_only);
+    if (in < 0) {
+      return {.code = base::code::io, .file = scratch_.name, .what = disk_.error_text(-in)};
+    }
+    char buffer[1 << 16];
+    long n = 0;
+    while ((n = disk_.read(in, buffer, sizeof buffer)) > 0) {
+      page_->write(std::string_view(buffer, static_cast<std::size_t>(n)));
+    }
+    (void)disk_.close(in);
+    (void)disk_.remove(scratch_.name);
+    if (n < 0) {
+      return {.code = base::code::io,
+              .file = scratch_.name,
+              .what = disk_.error_text(static_cast<int>(-n))};
+    }
+  }
+  page_->write("</body>\n</html>\n");
+  return {};
 }
 
 }  // namespace report

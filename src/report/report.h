@@ -1,41 +1,70 @@
-// sdofspec's pictures and report page: per record, its spectrum and its tripartite plot as
-// SVG files in a folder, and one self-contained HTML page with the intensity measures of all
-// records first and then, per record behind a summary line, its tables and pictures.
+// sdofspec's pictures and report page: per record, its spectrum and its tripartite plot as SVG
+// files in a folder, and one self-contained HTML page: what was run, a table of the intensity
+// measures of every record (and the words of every record that failed), then per record what
+// was read, its measures and its pictures. The page is written as the records come: sections
+// go to a temporary file beside it and are copied in at the end, so memory does not grow with
+// the number of records.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "base/status.h"
+#include "edge/disk.h"
+#include "edge/output_file.h"
 #include "report/record.h"
 
 namespace report {
 
-class pictures final : public record_sink {
+// What the page says was run.
+struct run_info {
+  std::string title;         // "Response spectra"
+  std::string version;       // "sdofspec 1.2.0"
+  std::string date;          // UTC, ISO 8601
+  std::string command_line;  // as typed, quoted where a shell needs it
+  std::string dampings;      // "0.02, 0.05"
+  std::string periods;       // "nga-west2: 111 periods from 0.01 to 20 s"
+  std::string units;         // the units of the tables
+};
+
+class writer final : public record_sink {
  public:
-  // write_file(name, content) puts a picture in the folder; false when it cannot.
-  using file_writer = std::function<bool(const std::string& name, const std::string& content)>;
+  // write_picture(name, content) puts a picture in the folder; false when it cannot.
+  using picture_writer = std::function<bool(const std::string& name, const std::string& content)>;
 
-  // Pictures go through write_file when it is set; the page is gathered when page is true.
-  pictures(file_writer write_file, bool page);
+  // Pictures go through write_picture when it is set; the page to `page` when it is set, its
+  // sections through a temporary file of `disk` in `scratch_folder` ("" the current one).
+  writer(picture_writer write_picture, edge::output_file* page, edge::disk& disk,
+         const std::string& scratch_folder, run_info info);
+  ~writer() override;
   void record(const record_result& r) override;
+  void failed(const base::status& s) override;
 
-  // The whole page; call once every record is in.
-  std::string page(const std::string& title) const;
+  // Completes the page (its output is still to be committed): ok, or why not.
+  base::status finish();
   // The pictures that could not be written.
   const std::vector<std::string>& failures() const { return failures_; }
 
  private:
-  file_writer write_file_;
-  bool page_;
+  void section(const std::string& text);
+
+  picture_writer write_picture_;
+  edge::output_file* page_;
+  edge::disk& disk_;
+  std::string scratch_folder_;
+  edge::temporary scratch_;
+  int scratch_error_ = 0;
   std::vector<std::string> names_;  // of the pictures, to keep them apart
-  std::string summary_rows_, sections_;
-  std::size_t records_ = 0;
+  std::size_t records_ = 0, failed_ = 0;
   std::vector<std::string> failures_;
 };
 
 // A file name for a record: the base names of its files without extension, joined by +,
 // with anything but letters, digits and ._+- replaced.
 std::string picture_name(const std::string& record);
+
+// A number for people: four significant digits, 0 for what is zero within rounding.
+std::string number(double value, int digits = 4);
 
 }  // namespace report

@@ -202,7 +202,7 @@ TEST(Pictures, ReportOpensInABrowser) {
                   "dom.html 2>/dev/null"),
             0);
   const std::string dom = folder.read("dom.html");
-  EXPECT_NE(dom.find("<details>"), std::string::npos);
+  EXPECT_NE(dom.find("<details open"), std::string::npos);
   EXPECT_NE(dom.find("RotD50"), std::string::npos);
   ASSERT_EQ(shell(std::string(browser) + flags + "--window-size=1200,900 --screenshot=" + d +
                   "page.png file://" + d + "report.html >/dev/null 2>&1"),

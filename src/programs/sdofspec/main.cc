@@ -1,10 +1,15 @@
 // sdofspec: response spectra, rotated spectra, intensity measures and input-energy spectra of
 // ground-motion records, from the command line.
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "base/numbers.h"
+#include "base/paths.h"
+#include "base/time.h"
 #include "edge/diagnostic.h"
 #include "edge/output_file.h"
 #include "programs/command_line.h"
@@ -12,6 +17,44 @@
 #include "programs/sdofspec/run.h"
 #include "report/report.h"
 #include "spectra/grids.h"
+
+namespace {
+
+// When the run was made, in UTC; SOURCE_DATE_EPOCH, where set, stands for now (reproducible
+// pages).
+std::string run_date() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  const std::optional<long long> fixed =
+      epoch ? base::parse_integer(epoch, 0, 1LL << 40) : std::nullopt;
+  const auto now = fixed
+                       ? std::chrono::sys_seconds(std::chrono::seconds(*fixed))
+                       : std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+  return base::format_utc(now);
+}
+
+// The command line as typed, each argument quoted where a shell would need it.
+std::string typed(int argc, char** argv) {
+  std::string line = "sdofspec";
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    const bool plain =
+        !a.empty() &&
+        a.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789@%+=:,./_-") ==
+            std::string_view::npos;
+    line += ' ';
+    if (plain) {
+      line += a;
+    } else {
+      line += '\'';
+      for (char c : a) line += c == '\'' ? std::string("'\\''") : std::string(1, c);
+      line += '\'';
+    }
+  }
+  return line;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const command_line command{"sdofspec", "[options] RECORD...", "sdofspec " SDOF_VERSION};
@@ -148,9 +191,21 @@ int main(int argc, char** argv) {
   if (status != status_of_lists) return status;  // nothing computed: an output could not be had
 
   std::vector<base::status> picture_failures;
-  report::pictures pictures(
+  const report::run_info info{
+      .title = "Response spectra",
+      .version = command.version,
+      .date = run_date(),
+      .command_line = typed(argc, argv),
+      .dampings = damping,
+      .periods = periods + ": " + std::to_string(o.periods.size()) + " periods from " +
+                 base::shortest(*std::min_element(o.periods.begin(), o.periods.end())) + " to " +
+                 base::shortest(*std::max_element(o.periods.begin(), o.periods.end())) + " s",
+      .units =
+          "Sd, PGD cm; Sv, PSv, PGV cm/s; Sa, PSa, PGA g; Arias m/s; CAV g s; SI cm; "
+          "durations s"};
+  report::writer pictures(
       plot_folder.empty()
-          ? report::pictures::file_writer()
+          ? report::writer::picture_writer()
           : [&](const std::string& name, const std::string& content) {
               base::status refused;
               const auto out = files.claim(plot_folder + "/" + name, refused);
@@ -158,7 +213,8 @@ int main(int argc, char** argv) {
               if (!refused.ok()) picture_failures.push_back(refused);
               return refused.ok();
             },
-      !page.empty());
+      report_page.get(), disk, base::folder_of(page), info);
+  for (const base::status& s : list.failures) pictures.failed(s);
   const bool pictures_wanted = !plot_folder.empty() || !page.empty();
   status = std::max(
       status, sdofspec::run(o, disk, words,
@@ -169,11 +225,9 @@ int main(int argc, char** argv) {
     if (const base::status committed = out->commit(); !committed.ok()) fail(committed);
   }
   if (report_page) {
-    if (!report_page->write(pictures.page("Response spectra"))) {
-      fail(report_page->commit());
-    } else if (const base::status committed = report_page->commit(); !committed.ok()) {
-      fail(committed);
-    }
+    base::status done = pictures.finish();
+    if (done.ok()) done = report_page->commit();
+    if (!done.ok()) fail(done);
   }
   return status;
 }

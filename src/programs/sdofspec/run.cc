@@ -12,6 +12,7 @@
 #include "base/numbers.h"
 #include "base/paths.h"
 #include "base/physics.h"
+#include "base/time.h"
 #include "edge/read_file.h"
 #include "kernels/rotd.h"
 #include "measures/measure.h"
@@ -352,6 +353,21 @@ class program {
       if (f.components.empty()) continue;
       s.result.name += (s.result.name.empty() ? "" : "+") + f.path;
       s.has_result = true;
+      const records::component& first = f.components.front();
+      report::file_read read{.path = f.path,
+                             .station = first.station,
+                             .event = first.event,
+                             .start = first.start ? base::format_utc(*first.start) : "",
+                             .dt = first.dt,
+                             .samples = first.acceleration.size(),
+                             .channels = {}};
+      for (const records::component& c : f.components) read.channels.push_back(c.channel);
+      s.result.files.push_back(std::move(read));
+    }
+    for (const unit& x : s.units.units) {
+      if (!x.pair) continue;
+      s.result.pairs.push_back(s.files[x.file].components[x.component].channel + " + " +
+                               s.files[x.second_file].components[x.second_component].channel);
     }
     const std::vector<unit>& units = s.units.units;
     for (std::size_t f = 0; f < s.files.size(); ++f) {
@@ -457,7 +473,10 @@ class program {
   // In job order, one at a time.
   void deliver(std::size_t j) {
     job_state& s = *states_[j];
-    for (const auto& [words, warning] : s.messages) words_.report(words, warning);
+    for (const auto& [words, warning] : s.messages) {
+      words_.report(words, warning);
+      if (!warning && out_.sink) out_.sink->failed(words);
+    }
     if (s.failed) failed_ = true;
     out_.table->write(s.table);
     if (out_.intensity) out_.intensity->write(s.intensity);
