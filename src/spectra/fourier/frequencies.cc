@@ -1,5 +1,6 @@
 #include "spectra/fourier/frequencies.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/numbers.h"
@@ -29,12 +30,14 @@ parsed_values parse_grid(std::string_view text) {
   if (*count == 1 && *first != *last) return error("one frequency needs FMIN = FMAX");
   parsed_values r;
   const long long n = *count;
-  for (long long i = 0; i < n; ++i) {
-    const double fraction = n == 1 ? 0 : static_cast<double>(i) / static_cast<double>(n - 1);
-    r.values.push_back(i == 0       ? *first
-                       : i == n - 1 ? *last
-                                    : std::exp(std::log(*first) +
-                                               fraction * (std::log(*last) - std::log(*first))));
+  r.values.push_back(*first);
+  for (long long i = 1; i < n; ++i) {
+    const double fraction = static_cast<double>(i) / static_cast<double>(n - 1);
+    const double f =
+        i == n - 1 ? *last
+                   : std::exp(std::log(*first) + fraction * (std::log(*last) - std::log(*first)));
+    // Rounding never takes a frequency below the one before it or above FMAX.
+    r.values.push_back(std::clamp(f, r.values.back(), *last));
   }
   return r;
 }

@@ -92,6 +92,8 @@ inline __attribute__((always_inline)) void sum_blocks(smoothing_job& job) {
       tail[3 + i][l] = inside ? job.spectra[i][whole + l] : 0;
     }
   }
+  const double* tail_rows[count];
+  for (std::size_t i = 0; i < count; ++i) tail_rows[i] = tail[3 + i];
   // Each centre's lanes between chunks: the denominator's, then each spectrum's numerator's.
   std::vector<double> partial(job.centres.size() * (1 + count) * width, 0.0);
   for (std::size_t from = 0; from < job.size; from += chunk) {
@@ -105,23 +107,32 @@ inline __attribute__((always_inline)) void sum_blocks(smoothing_job& job) {
       const std::size_t mask_to = (c.near_end + width - 1) / width * width;
       lanes d = load(saved), n[count];
       for (std::size_t i = 0; i < count; ++i) n[i] = load(saved + (1 + i) * width);
-      for (std::size_t k = from; k < to; k += width) {
-        const bool last = k == whole;
-        const lanes u = load(last ? tail[0] : job.phase + k) - g;
-        const lanes r = (load(last ? tail[1] : job.sine + k) * cos_g -
-                         load(last ? tail[2] : job.cosine + k) * sin_g) /
-                        u;
+      // One block of lanes from bin `at` of the rows; masked, the near bins weigh nothing.
+      const auto block = [&](const double* phase, const double* sine, const double* cosine,
+                             const double* const* rows, std::size_t at, bool masked) {
+        const lanes u = load(phase) - g;
+        const lanes r = (load(sine) * cos_g - load(cosine) * sin_g) / u;
         const lanes r2 = r * r;
         lanes w = r2 * r2;
-        if (k >= mask_from && k < mask_to) {
+        if (masked) {
           const lane_mask is_near = (lane_mask)(u < near) & (lane_mask)(u > -near);
           w = (lanes)((lane_mask)w & ~is_near);
         }
         d += w;
-        for (std::size_t i = 0; i < count; ++i) {
-          n[i] += w * load(last ? tail[3 + i] : job.spectra[i] + k);
-        }
+        for (std::size_t i = 0; i < count; ++i) n[i] += w * load(rows[i] + at);
+      };
+      const std::size_t end = std::min(to, whole);
+      std::size_t k = from;
+      for (; k < std::min(end, mask_from); k += width) {
+        block(job.phase + k, job.sine + k, job.cosine + k, job.spectra, k, false);
       }
+      for (; k < std::min(end, mask_to); k += width) {
+        block(job.phase + k, job.sine + k, job.cosine + k, job.spectra, k, true);
+      }
+      for (; k < end; k += width) {
+        block(job.phase + k, job.sine + k, job.cosine + k, job.spectra, k, false);
+      }
+      if (k < to) block(tail[0], tail[1], tail[2], tail_rows, 0, true);
       store(saved, d);
       for (std::size_t i = 0; i < count; ++i) store(saved + (1 + i) * width, n[i]);
     }
