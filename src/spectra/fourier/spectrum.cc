@@ -88,8 +88,10 @@ spectrum_result amplitude_spectrum(std::span<const double> acceleration, double 
     return r;
   }
   const std::size_t half = length / 2;
-  std::vector<double> padded(length, 0.0);
-  std::copy(acceleration.begin(), acceleration.end(), padded.begin());
+  std::vector<double> padded;
+  padded.reserve(length);
+  padded.assign(acceleration.begin(), acceleration.end());
+  padded.resize(length, 0.0);
   std::vector<std::complex<double>> x(half);
   if (half == 1) {
     x[0] = {padded[0] + padded[1], padded[0] - padded[1]};  // DC and Nyquist, packed as below
