@@ -22,9 +22,9 @@
 #else
 #define FOURIER_LANE_CLONES
 #endif
-// The lanes pass between functions of this file only, all inlined into the kernel: GCC's note
-// that their passing changed with AVX-512 concerns no interface.
-#if defined(__GNUC__) && !defined(__clang__)
+// The lanes pass between functions of this file only, all inlined into the kernel: the
+// compilers' note that their passing differs with and without AVX concerns no interface.
+#if defined(__GNUC__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
 
