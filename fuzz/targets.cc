@@ -20,6 +20,8 @@
 #include "records/registry.h"
 #include "records/smc.h"
 #include "records/table.h"
+#include "spectra/fourier/frequencies.h"
+#include "spectra/fourier/smoothing.h"
 #include "spectra/grids.h"
 #include "support/reference_fields.h"
 #include "textio/fields.h"
@@ -274,6 +276,22 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
   if (tolerance.status.ok() &&
       !(tolerance.values.size() == 1 && tolerance.values[0] > 0 && tolerance.values[0] <= 0.01)) {
     return "a tolerance outside (0, 0.01]";
+  }
+  const fourier::parsed_values grid = fourier::parse_grid(text);
+  if (grid.error.empty()) {
+    if (grid.values.empty() || grid.values.size() > 100000) {
+      return "a grid of no or too many points";
+    }
+    if (!fourier::check_smoothing(fourier::default_bandwidth, grid.values).ok()) {
+      return "a grid frequency that is not positive and finite";
+    }
+    if (!std::is_sorted(grid.values.begin(), grid.values.end())) return "a grid that falls";
+  }
+  const fourier::parsed_values bandwidth = fourier::parse_bandwidth(text);
+  const double one_hertz[] = {1};
+  if (bandwidth.error.empty() && !(bandwidth.values.size() == 1 &&
+                                   fourier::check_smoothing(bandwidth.values[0], one_hertz).ok())) {
+    return "a bandwidth outside (0, 1000]";
   }
   (void)base::parse_unit(text);
   (void)records::is_vertical_name(text);
