@@ -15,7 +15,16 @@ namespace measures {
 
 // What the command line sets for the measures.
 struct settings {
-  double si_tolerance = 1e-6;  // the spectrum intensity's halving criterion
+  double si_tolerance = 1e-6;           // the halving criterion of the spectral integrals
+  double bracket_g = 0.05;              // --bracket: the bracketed duration's threshold
+  std::vector<double> average_periods;  // --avgsa: the periods of Sa_avg (none: no Sa_avg)
+  std::vector<double> table_periods;    // --periods: where the peak PSa is looked for
+};
+
+// A component's spectrum at 5% damping at the table's periods, when the run has it.
+struct spectrum_at_5_percent {
+  std::span<const double> periods;  // s
+  std::span<const double> psa;      // g
 };
 
 // One component as every measure sees it.
@@ -23,6 +32,7 @@ struct component_input {
   std::span<const double> acceleration;  // cm/s2
   double dt = 0;                         // s
   const ground_histories& ground;
+  const spectrum_at_5_percent* spectrum = nullptr;  // computed where missing
 };
 
 // A horizontal pair of one length, for the rotated rows.

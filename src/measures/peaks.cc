@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "base/physics.h"
-#include "measures/registry.h"
 #include "kernels/rotd.h"
+#include "measures/registry.h"
 
 namespace measures {
 namespace {

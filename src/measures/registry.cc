@@ -6,7 +6,14 @@ namespace measures {
 
 std::span<const measure> all() {
   // Built on first use: the measures are defined in other files.
-  static const std::vector<measure> list = {peaks, arias, cav, spectrum_intensity_measure};
+  static const std::vector<measure> list = {peaks,
+                                            arias,
+                                            cav,
+                                            bracketed,
+                                            spectrum_intensity_measure,
+                                            velocity_spectrum_intensity,
+                                            acceleration_spectrum_intensity,
+                                            spectral_shape};
   return list;
 }
 

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", command.version);
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
-              si_tolerance, format, counts_per_unit;
+              si_tolerance, format, counts_per_unit, bracket, average;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
@@ -103,6 +103,13 @@ int main(int argc, char** argv) {
                  "The spectrum intensity's period grid is halved until that changes it by less "
                  "than this, relative (default 1e-6)")
       ->option_text("X");
+  app.add_option("--bracket", bracket,
+                 "The bracketed duration's threshold of |a| in g (default 0.05)")
+      ->option_text("G");
+  app.add_option("--avgsa", average,
+                 "The periods of Sa_avg, the geometric mean of PSa at 5% (a list or "
+                 "log:TMIN:TMAX:N; default: no Sa_avg)")
+      ->option_text("GRID");
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
@@ -152,6 +159,19 @@ int main(int argc, char** argv) {
     if (!o.units) return command.usage_error("--counts-per-unit needs --units");
     o.counts_per_unit = c;
   }
+  if (!bracket.empty()) {
+    const std::optional<double> b = base::parse_decimal(bracket);
+    if (!b || !(*b > 0)) {
+      return command.usage_error("--bracket: a threshold in g above 0, not '" + bracket + "'");
+    }
+    o.measure_settings.bracket_g = *b;
+  }
+  if (!average.empty()) {
+    const spectra::parsed_values a = spectra::parse_periods(average);
+    if (!a.status.ok()) return command.usage_error("--avgsa: " + a.status.what);
+    o.measure_settings.average_periods = a.values;
+  }
+  o.measure_settings.table_periods = o.periods;
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();
 

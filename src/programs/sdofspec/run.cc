@@ -277,7 +277,20 @@ class program {
                      std::size_t u, int side) {
     const std::span<const measures::measure> all = measures::all();
     const measures::ground_histories ground = measures::integrate(g.acceleration, g.dt, o_.detrend);
-    const measures::component_input input{g.acceleration, g.dt, ground};
+    // The table's spectrum at 5%, where the run computes one: the peak PSa's period needs it.
+    measures::spectrum_at_5_percent at_5;
+    std::vector<double> psa;
+    const measures::spectrum_at_5_percent* spectrum = nullptr;
+    for (std::size_t r = 0; r < requests_.size() && !spectrum; ++r) {
+      if (requests_[r].damping != 0.05) continue;
+      const unit_result& res = s.results[u][r];
+      for (const spectra::spectral_ordinate& o : side == 0 ? res.first : res.second) {
+        psa.push_back(o.psa);
+      }
+      at_5 = {requests_[r].periods, psa};
+      spectrum = &at_5;
+    }
+    const measures::component_input input{g.acceleration, g.dt, ground, spectrum};
     report::measure_row row{.component = g.channel, .rotated = false, .values = {}};
     for (std::size_t m = 0; m < all.size(); ++m) {
       std::vector<double> values(columns_of(all[m]), NAN);
