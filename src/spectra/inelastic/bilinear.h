@@ -1,0 +1,93 @@
+// The bilinear oscillator of inelastic spectra, run through a record exactly between the events
+// at which it starts and stops yielding. Pure: accelerations in, peaks and energies out.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "response/oscillator.h"
+
+namespace spectra::inelastic {
+
+// Per unit mass: initial stiffness w^2 (w = 2 pi / period), viscous damping 2 zeta w from the
+// initial stiffness and constant, a yield force w^2 u_y and a post-yield stiffness alpha w^2;
+// the elastic range, 2 f_y wide, moves with the yielding (kinematic hardening). At rest at the
+// first sample; the ground acceleration is linear between samples.
+struct bilinear_oscillator {
+  double period = 0;   // s
+  double damping = 0;  // zeta, from 0 up to (not) 1
+  double alpha = 0;    // post-yield over initial stiffness, from 0 up to (not) 1
+};
+
+// When the run looks at the oscillator.
+enum class observation {
+  // Yielding begins in the step at whose end the elastic force is past a yield line, at the
+  // first instant of that step at which it reaches the line; the peak deformation is taken at
+  // the step ends and the events. These are the instants at which the elastic spectra take their
+  // peaks: a yield force of k u_0 leaves the oscillator elastic, bit for bit.
+  at_steps,
+  // Over continuous time: yielding begins whenever the force reaches a yield line, between steps
+  // too, and the peak is the peak between steps. The elastic peak is then also taken between
+  // steps, so that a yield force of k u_0 still leaves the oscillator elastic.
+  continuous,
+};
+
+// One full step on a yielding branch, from the displacement since the onset of yielding and the
+// velocity: y(h) = a11 y + a12 v + b11 p_start + b12 p_end, v(h) likewise with a2x, b2x, where
+// p is the ground acceleration plus the force (per unit mass) at the onset.
+struct branch_step {
+  double a11, a12, a21, a22, b11, b12, b21, b22;
+};
+
+// What the steps of one oscillator need at one sample interval, worked out once.
+struct stepping {
+  int substeps = 1;                // steps per sample interval, as the elastic spectra take
+  double step = 0;                 // the interval divided by substeps, s
+  double omega2 = 0;               // w^2, 1/s2
+  double c = 0;                    // 2 zeta w, 1/s
+  double alpha = 0;                // post-yield over initial stiffness
+  double kappa = 0;                // alpha w^2
+  response::recurrence elastic{};  // the elastic spectra's own coefficients
+  branch_step yielding{};
+};
+stepping make_stepping(const bilinear_oscillator& o, double dt);
+
+struct run_result {
+  double peak_deformation = 0;   // u_m = max |u|, cm
+  double hysteretic_energy = 0;  // E_H per unit mass at the end of the record, cm2/s2
+  std::size_t yield_onsets = 0;  // the excursions into yielding
+};
+
+// Everything at every step's end, and the instants of the events: for tests.
+struct trace_point {
+  double time;         // s from the first sample
+  int branch;          // 0 elastic, +1 or -1 yielding in that direction
+  double deformation;  // u, cm
+  double velocity;     // cm/s
+  double force;        // f_s / m, cm/s2
+  // Energies per unit mass, cm2/s2: the relative input energy -int a_g u' dt, and its parts.
+  double input, kinetic, strain, damping, hysteretic;
+};
+struct trace {
+  std::vector<trace_point> points;
+  std::vector<double> onsets, reversals;  // s
+};
+
+// The elastic oscillator's state and running peak at every sample: runs of the yielding one
+// start from it at the last sample before their first yield, where they part from it.
+struct elastic_history {
+  std::vector<double> x, v, peak;  // at samples 0, 1, ...; peak: the peak deformation so far
+};
+
+// The oscillator through a record (cm/s2, at the interval the stepping was made for) with the
+// given yield deformation u_y = f_y / k (cm; infinity: elastic). With the elastic history of
+// the same stepping, record and mode, the same result at less cost.
+run_result run(const stepping& s, std::span<const double> acceleration, double yield_deformation,
+               observation mode, trace* t = nullptr, const elastic_history* from = nullptr);
+
+// The elastic oscillator through the record, keeping its history.
+run_result run_elastic(const stepping& s, std::span<const double> acceleration, observation mode,
+                       elastic_history& history);
+
+}  // namespace spectra::inelastic
