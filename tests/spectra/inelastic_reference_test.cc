@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -79,37 +80,29 @@ double newmark_peak(const std::vector<double>& a, double dt, int split, double p
 }
 
 // u_m within 1e-5 of the reference on random records, elastic-perfectly plastic and
-// hardening, observed continuously (as the reference's fine steps observe it) and at the steps.
-// The reference's own error is estimated from its run at twice its step (second order: a third
-// of the difference) and must be well under the tolerance for the comparison to mean anything.
+// hardening, short periods (a step a tenth of the period) and long. The reference's own error is
+// estimated from its run at twice its step (second order: a third of the difference) and must be
+// well under the tolerance for the comparison to mean anything.
 TEST(BilinearOscillatorReference, PeakDeformationAgreesWithNewmarkAtAThousandthOfTheStep) {
   const double dt = 0.01;
   struct row {
     unsigned seed;
     double period, alpha, strength;
-  } rows[] = {{1, 0.3, 0, 0.3}, {1, 1, 0.05, 0.2}, {2, 0.5, 0.05, 0.4}, {2, 2, 0, 0.15}};
+  } rows[] = {{29, 0.1, 0, 0.7}, {7, 0.1, 0.05, 0.4}, {1, 0.3, 0, 0.3},
+              {1, 1, 0.05, 0.2}, {2, 0.5, 0.05, 0.4}, {2, 2, 0, 0.15}};
   for (const row& r : rows) {
     SCOPED_TRACE(::testing::Message() << "seed " << r.seed << ", T " << r.period << ", alpha "
                                       << r.alpha << ", strength " << r.strength);
     const std::vector<double> a = noise_record(1200, dt, r.seed);
     const stepping s = make_stepping({.period = r.period, .damping = 0.05, .alpha = r.alpha}, dt);
-    for (observation mode : {observation::continuous, observation::at_steps}) {
-      const double uy =
-          r.strength * run(s, a, std::numeric_limits<double>::infinity(), observation::continuous)
-                           .peak_deformation;
-      const run_result exact = run(s, a, uy, mode);
-      ASSERT_GT(exact.yield_onsets, 3u);
-      const double fine = newmark_peak(a, dt, 1000, r.period, 0.05, r.alpha, uy);
-      const double coarse = newmark_peak(a, dt, 500, r.period, 0.05, r.alpha, uy);
-      const double reference_error = std::fabs(coarse - fine) / 3;
-      EXPECT_LT(reference_error, 1e-6 * fine);
-      const double difference = std::fabs(exact.peak_deformation - fine) / fine;
-      RecordProperty("relative_difference", std::to_string(difference));
-      std::printf("  T %g alpha %g %s: u_m %.12g reference %.12g (its error %.1e): %.2e\n",
-                  r.period, r.alpha, mode == observation::continuous ? "continuous" : "at steps",
-                  exact.peak_deformation, fine, reference_error / fine, difference);
-      EXPECT_LT(difference, 1e-5);
-    }
+    const double uy =
+        r.strength * run(s, a, std::numeric_limits<double>::infinity()).peak_deformation;
+    const run_result exact = run(s, a, uy);
+    ASSERT_GT(exact.yield_onsets, 3u);
+    const double fine = newmark_peak(a, dt, 1000, r.period, 0.05, r.alpha, uy);
+    const double coarse = newmark_peak(a, dt, 500, r.period, 0.05, r.alpha, uy);
+    EXPECT_LT(std::fabs(coarse - fine) / 3, 1e-6 * fine);
+    EXPECT_NEAR(exact.peak_deformation, fine, 1e-5 * fine);
   }
 }
 

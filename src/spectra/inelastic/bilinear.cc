@@ -50,39 +50,51 @@ bool may_reach(double h, double g0, double g0_slope, double gh, double gh_slope,
 }
 
 // Continuous observation, elastic branch: whether the deformation may, inside the step, pass a
-// yield line or the peak so far. Not when the velocity keeps its sign (the extremes are then at
-// the ends); else by bounds on x from either end, with |x''| at most sqrt(E) / w where E =
-// x'''^2 + w^2 x''^2 never grows (x'' is a free vibration: the input is linear).
-bool may_turn_beyond(const stepping& s, const carried& c, double uy, double x1, double v1,
-                     double pf, double pm) {
+// yield line or the peak so far. x'' is a free vibration (the input is linear), zero at most once
+// in a step: the velocity then has at most one extremum. If it keeps its sign at both ends and
+// does not slow down and speed up again, x is monotone and its extremes are at the ends. Else by
+// bounds on x from either end: E = x'''^2 + w^2 x''^2 never grows, so |x''| <= |x''(0)| +
+// |x'''(0)| / w over the step.
+inline bool may_turn_beyond(const stepping& s, double x0, double v0, double x1, double v1,
+                            double pf, double pm, double up, double beta, double uy, double peak) {
   const double h = s.step, w2 = s.omega2;
-  const double a0 = -(s.c * c.v + w2 * c.x + pf);
-  const double j0 = -(s.c * a0 + w2 * c.v + (pm - pf) / h);
-  if ((c.v > 0 && v1 > 0) || (c.v < 0 && v1 < 0)) {
-    const double sign = c.v > 0 ? 1 : -1;
+  const double a0 = -(s.c * v0 + w2 * x0 + pf);
+  if ((v0 > 0 && v1 > 0) || (v0 < 0 && v1 < 0)) {
     const double a1 = -(s.c * v1 + w2 * x1 + pm);
-    if (!may_reach(h, -sign * c.v, -sign * a0, -sign * v1, -sign * a1,
-                   std::sqrt(j0 * j0 + w2 * (a0 * a0)))) {
-      return false;
-    }
+    if (v0 > 0 ? !(a0 < 0 && a1 > 0) : !(a0 > 0 && a1 < 0)) return false;
   }
-  const double bound = std::sqrt(a0 * a0 + j0 * j0 / w2) * (h * h) / 2;
-  const double high = std::min(c.x + std::max(0.0, c.v) * h, x1 + std::max(0.0, -v1) * h);
-  const double low = std::max(c.x + std::min(0.0, c.v) * h, x1 - std::max(0.0, v1) * h);
-  return high + bound - c.beta > uy || low - bound - c.beta < -uy ||
-         std::fabs(c.up + high + bound) > c.peak || std::fabs(c.up + low - bound) > c.peak;
+  const double j0 = -(s.c * a0 + w2 * v0 + (pm - pf) / h);
+  const double bound = (std::fabs(a0) + std::fabs(j0) / s.omega) * (h * h) / 2 * 1.0000001;
+  const double high = std::min(x0 + std::max(0.0, v0) * h, x1 + std::max(0.0, -v1) * h) + bound;
+  const double low = std::max(x0 + std::min(0.0, v0) * h, x1 - std::max(0.0, v1) * h) - bound;
+  return high - beta > uy || low - beta < -uy || std::fabs(up + high) > peak ||
+         std::fabs(up + low) > peak;
 }
 
 // Yielding branch: whether the velocity may turn inside the step although it has the yielding
-// direction at both ends; |v''| is at most sqrt(E), E = v'''^2 + kappa v''^2 never growing.
-bool may_reverse(const stepping& s, const carried& c, double d1, double v1, double qf, double qm) {
-  const double k = s.kappa;
-  const double a0 = -(s.c * c.v + k * c.d + qf);
-  const double j0 = -(s.c * a0 + k * c.v + (qm - qf) / s.step);
+// direction at both ends. As above, only if it slows down and speeds up again; then by Taylor's
+// bound with |v''| <= |v''(0)| + sqrt(kappa) |v'(0)|.
+inline bool may_reverse(const stepping& s, int direction, double d0, double v0, double d1,
+                        double v1, double qf, double qm) {
+  const double k = s.kappa, sign = direction;
+  const double a0 = -(s.c * v0 + k * d0 + qf);
   const double a1 = -(s.c * v1 + k * d1 + qm);
-  const double sign = c.direction;
-  return may_reach(s.step, -sign * c.v, -sign * a0, -sign * v1, -sign * a1,
-                   std::sqrt(j0 * j0 + k * (a0 * a0)));
+  if (!(sign * a0 < 0 && sign * a1 > 0)) return false;
+  const double j0 = -(s.c * a0 + k * v0 + (qm - qf) / s.step);
+  return may_reach(s.step, -sign * v0, -sign * a0, -sign * v1, -sign * a1,
+                   std::fabs(j0) + s.root_kappa * std::fabs(a0));
+}
+
+// Elastic branch at a sample: whether nothing that remains of the record can make the
+// oscillator yield or pass its peak. The free vibration from (x, v) stays within its amplitude,
+// and the rest of the input adds at most the integral of |a_g| over w_d (the impulse response is
+// at most 1 / w_d).
+bool settled(const stepping& s, double x, double v, double remaining_input, double up, double beta,
+             double uy, double peak) {
+  const double wd = s.elastic.wd;
+  const double free = (v + s.elastic.hw * x) / wd;
+  const double reach = (std::sqrt(x * x + free * free) + remaining_input / wd) * (1 + 1e-9);
+  return reach + std::fabs(beta) <= uy && std::fabs(up) + reach <= peak;
 }
 
 // The trace's input and damping energies over [0, length] of a piece (Gauss, five nodes).
@@ -263,9 +275,11 @@ stepping make_stepping(const bilinear_oscillator& o, double dt) {
   s.step = dt / s.substeps;
   s.elastic = response::nigam_jennings(o.damping, circular_frequency(o.period), s.step);
   s.omega2 = s.elastic.w2;
+  s.omega = std::sqrt(s.omega2);
   s.c = s.elastic.hw + s.elastic.hw;
   s.alpha = o.alpha;
   s.kappa = o.alpha * s.omega2;
+  s.root_kappa = std::sqrt(s.kappa);
   // The full step of the yielding branch from its four unit cases.
   const double h = s.step;
   const auto end = [&](double y0, double v0, double p_start, double p_end, double& y, double& v) {
@@ -293,6 +307,7 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
   const bool continuous = mode == observation::continuous;
   carried c;
   std::size_t first = 1;
+  const std::vector<double>* remaining = nullptr;
   if (from && !from->peak.empty()) {
     // Up to the sample before the one whose peak passes u_y, the oscillator is the elastic one.
     const auto past = std::upper_bound(from->peak.begin(), from->peak.end(), uy);
@@ -301,11 +316,19 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
     c.x = from->x[first - 1];
     c.v = from->v[first - 1];
     c.peak = from->peak[first - 1];
+    remaining = &from->remaining;
   }
   if (recording) {
     recording->x.assign(1, 0);
     recording->v.assign(1, 0);
     recording->peak.assign(1, 0);
+    recording->remaining.assign(n, 0);
+    for (std::size_t m = n; m-- > 1;) {
+      recording->remaining[m - 1] =
+          recording->remaining[m] +
+          (std::fabs(acceleration[m - 1]) + std::fabs(acceleration[m])) / 2 * (s.step * k);
+    }
+    remaining = &recording->remaining;
   }
   step_with_events slow(s, uy, mode, t, c);
   // The hot loop keeps the state it touches in locals, written back around the slow path.
@@ -326,30 +349,26 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
     x = c.direction == 0 ? c.x : c.d;
     v = c.v;
   };
+  // The fractions of the interval at the sub-steps, as interpolate() takes them.
+  double fraction[64];
+  for (int j = 0; j <= k && j < 64; ++j) fraction[j] = static_cast<double>(j) / k;
   double clock = static_cast<double>((first - 1) * static_cast<std::size_t>(k));
   for (std::size_t m = first; m < n; ++m) {
+    const double a0 = acceleration[m - 1], a1 = acceleration[m];
+    double pm = a0;
     for (int j = 1; j <= k; ++j) {
-      const double pf = k == 1 ? acceleration[m - 1]
-                               : interpolate(acceleration[m - 1], acceleration[m], j - 1, k);
-      const double pm =
-          k == 1 ? acceleration[m] : interpolate(acceleration[m - 1], acceleration[m], j, k);
+      const double pf = pm;
+      pm = j == k ? a1 : k < 64 ? a0 + (a1 - a0) * fraction[j] : interpolate(a0, a1, j, k);
       if (c.direction == 0) {
         const response::oscillator_state next = response::step(e, {x, v}, pf, pm);
         const double z = next.x - c.beta;
-        if (!(z > uy || z < -uy) && !t) {
-          if (!continuous) {
-            x = next.x;
-            v = next.dx;
-            peak = spectra::peak(peak, std::fabs(c.up + x));
-            continue;
-          }
-          store();
-          if (!may_turn_beyond(s, c, uy, next.x, next.dx, pf, pm)) {
-            x = next.x;
-            v = next.dx;
-            peak = spectra::peak(peak, std::fabs(c.up + x));
-            continue;
-          }
+        if (!(z > uy || z < -uy) && !t &&
+            (!continuous ||
+             !may_turn_beyond(s, x, v, next.x, next.dx, pf, pm, c.up, c.beta, uy, peak))) {
+          x = next.x;
+          v = next.dx;
+          peak = spectra::peak(peak, std::fabs(c.up + x));
+          continue;
         }
         store();
         slow(pf, pm, next.x, next.dx, clock + j - 1);
@@ -358,13 +377,13 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
         const double qf = pf + c.q_onset, qm = pm + c.q_onset;
         const double d1 = y.a12 * v + y.a11 * x + y.b12 * qm + y.b11 * qf;
         const double v1 = y.a22 * v + y.a21 * x + y.b22 * qm + y.b21 * qf;
-        store();
-        if (c.direction * v1 > 0 && !t && !may_reverse(s, c, d1, v1, qf, qm)) {
+        if (c.direction * v1 > 0 && !t && !may_reverse(s, c.direction, x, v, d1, v1, qf, qm)) {
           x = d1;
           v = v1;
           peak = spectra::peak(peak, std::fabs(c.u_onset + x));
           continue;
         }
+        store();
         slow(pf, pm, d1, v1, clock + j - 1);
         load();
       }
@@ -375,6 +394,10 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
       recording->x.push_back(x);
       recording->v.push_back(v);
       recording->peak.push_back(peak);
+    }
+    if (remaining && m % 32 == 0 && c.direction == 0 &&
+        settled(s, x, v, (*remaining)[m], c.up, c.beta, uy, peak)) {
+      break;
     }
   }
   store();

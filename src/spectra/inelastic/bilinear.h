@@ -22,15 +22,19 @@ struct bilinear_oscillator {
 
 // When the run looks at the oscillator.
 enum class observation {
-  // Yielding begins in the step at whose end the elastic force is past a yield line, at the
-  // first instant of that step at which it reaches the line; the peak deformation is taken at
-  // the step ends and the events. These are the instants at which the elastic spectra take their
-  // peaks: a yield force of k u_0 leaves the oscillator elastic, bit for bit.
-  at_steps,
   // Over continuous time: yielding begins whenever the force reaches a yield line, between steps
-  // too, and the peak is the peak between steps. The elastic peak is then also taken between
-  // steps, so that a yield force of k u_0 still leaves the oscillator elastic.
+  // too, and the peak deformation is the peak between steps. The elastic peak u_0 is then also
+  // the one between steps: a yield force of k u_0 leaves the oscillator elastic (at every step
+  // the elastic spectra's deformation, bit for bit), but k u_0 may exceed the elastic spectra's
+  // PSa, which they take at the steps. Exact: the default.
   continuous,
+  // At the steps, as the elastic spectra take their peaks: yielding begins in the step at whose
+  // end the elastic force is past a yield line (at the first instant of the step at which it
+  // reaches the line), and the peak is taken at the step ends and the events. A yield force of
+  // k u_0 is then the elastic spectra's PSa, bit for bit; but an excursion past a yield line that
+  // begins and ends between two steps is missed, which moves u_m by up to several percent where
+  // a step is a tenth of the period.
+  at_steps,
 };
 
 // One full step on a yielding branch, from the displacement since the onset of yielding and the
@@ -45,9 +49,11 @@ struct stepping {
   int substeps = 1;                // steps per sample interval, as the elastic spectra take
   double step = 0;                 // the interval divided by substeps, s
   double omega2 = 0;               // w^2, 1/s2
+  double omega = 0;                // sqrt(w^2)
   double c = 0;                    // 2 zeta w, 1/s
   double alpha = 0;                // post-yield over initial stiffness
   double kappa = 0;                // alpha w^2
+  double root_kappa = 0;           // sqrt(alpha) w
   response::recurrence elastic{};  // the elastic spectra's own coefficients
   branch_step yielding{};
 };
@@ -74,17 +80,22 @@ struct trace {
   std::vector<double> onsets, reversals;  // s
 };
 
-// The elastic oscillator's state and running peak at every sample: runs of the yielding one
-// start from it at the last sample before their first yield, where they part from it.
+// The elastic oscillator's state and running peak at every sample (up to where it settles):
+// runs of the yielding one start from it at the last sample before their first yield, where
+// they part from it.
+// They also stop where nothing left of the record can change the result: remaining holds the
+// integral of |a_g| from each sample to the end.
 struct elastic_history {
   std::vector<double> x, v, peak;  // at samples 0, 1, ...; peak: the peak deformation so far
+  std::vector<double> remaining;   // cm/s
 };
 
 // The oscillator through a record (cm/s2, at the interval the stepping was made for) with the
 // given yield deformation u_y = f_y / k (cm; infinity: elastic). With the elastic history of
 // the same stepping, record and mode, the same result at less cost.
 run_result run(const stepping& s, std::span<const double> acceleration, double yield_deformation,
-               observation mode, trace* t = nullptr, const elastic_history* from = nullptr);
+               observation mode = observation::continuous, trace* t = nullptr,
+               const elastic_history* from = nullptr);
 
 // The elastic oscillator through the record, keeping its history.
 run_result run_elastic(const stepping& s, std::span<const double> acceleration, observation mode,

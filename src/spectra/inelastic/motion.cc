@@ -20,18 +20,25 @@ constexpr auto falling_factorials = [] {
   return f;
 }();
 
-struct value_and_slope {
-  double value, slope;
-};
+// 1 / (n (n - 1)), the factor of the series' recurrence.
+constexpr auto recurrence_factors = [] {
+  std::array<double, taylor_motion::capacity> f{};
+  for (int n = 2; n < taylor_motion::capacity; ++n) {
+    f[static_cast<std::size_t>(n)] = 1.0 / (n * (n - 1));
+  }
+  return f;
+}();
 
 // The instant in (lo, hi] at which f turns from negative to zero or above, f(lo) < 0 <= f(hi),
-// to within tolerance: Newton's method while it stays in the bracket and converges, bisection
-// otherwise. Returns the upper end of the final bracket, where f >= 0.
+// to within tolerance: Newton's method while it stays in the bracket and its steps at least
+// halve every other step, bisection otherwise; once Newton's step is below the tolerance, one
+// probe on the far side of its point closes the bracket. Returns the upper end of the final
+// bracket, where f >= 0.
 template <class F>
 double pin(F f, double lo, double hi, double flo, double fhi, double tolerance) {
   double t = lo - flo * ((hi - lo) / (fhi - flo));  // the secant's guess
   double step = hi - lo, step_before = step;
-  for (int i = 0; i < 200 && hi - lo > tolerance; ++i) {
+  for (int i = 0; i < 100 && hi - lo > tolerance; ++i) {
     if (!(t > lo && t < hi)) t = lo + (hi - lo) / 2;
     if (!(t > lo && t < hi)) break;  // no double between the ends
     const value_and_slope ft = f(t);
@@ -40,28 +47,27 @@ double pin(F f, double lo, double hi, double flo, double fhi, double tolerance) 
     } else {
       hi = t;
     }
+    if (ft.value == 0) break;
     const double newton = t - ft.value / ft.slope;
-    if (!(newton > lo && newton < hi) ||
-        std::fabs(2 * ft.value) > std::fabs(step_before * ft.slope)) {
+    if (!(newton > lo && newton < hi) || std::fabs(newton - t) > step_before / 2) {
       step_before = step;
       step = (hi - lo) / 2;
       t = lo + step;
       continue;
     }
     step_before = step;
-    step = t - newton;
-    t = newton;
-    if (std::fabs(step) < tolerance) {
-      // Newton has converged: bracket its point from both sides.
-      const double below = t - tolerance, above = t + tolerance;
-      if (below > lo) {
-        if (f(below).value < 0) lo = below;
+    step = std::fabs(newton - t);
+    if (step <= tolerance) {
+      const double probe = ft.value < 0 ? newton + tolerance : newton - tolerance;
+      if (probe > lo && probe < hi) {
+        if (f(probe).value < 0) {
+          lo = probe;
+        } else {
+          hi = probe;
+        }
       }
-      if (above < hi) {
-        if (f(above).value >= 0) hi = above;
-      }
-      t = lo + (hi - lo) / 2;
     }
+    t = newton;
   }
   return hi;
 }
@@ -71,7 +77,8 @@ double zero_between(const taylor_motion& m, int order, double lo, double hi, dou
   const double sign = m.derivative(order, lo) < 0 ? 1 : -1;
   return pin(
       [&](double t) {
-        return value_and_slope{sign * m.derivative(order, t), sign * m.derivative(order + 1, t)};
+        const value_and_slope d = m.derivatives(order, t);
+        return value_and_slope{sign * d.value, sign * d.slope};
       },
       lo, hi, sign * m.derivative(order, lo), sign * m.derivative(order, hi), tolerance);
 }
@@ -84,11 +91,25 @@ bool opposite(double a, double b) {
 
 double taylor_motion::derivative(int order, double t) const {
   const auto& factor = falling_factorials[static_cast<std::size_t>(order)];
+  if (t == 0) return c[order] * factor[static_cast<std::size_t>(order)];
+  if (t == length) return at_end[order];
   double sum = 0;
   for (int n = terms - 1; n >= order; --n) {
     sum = sum * t + c[n] * factor[static_cast<std::size_t>(n)];
   }
   return sum;
+}
+
+value_and_slope taylor_motion::derivatives(int order, double t) const {
+  const auto& factor = falling_factorials[static_cast<std::size_t>(order)];
+  const auto& next = falling_factorials[static_cast<std::size_t>(order) + 1];
+  double value = 0, slope = 0;
+  for (int n = terms - 1; n > order; --n) {
+    value = value * t + c[n] * factor[static_cast<std::size_t>(n)];
+    slope = slope * t + c[n] * next[static_cast<std::size_t>(n)];
+  }
+  value = value * t + c[order] * factor[static_cast<std::size_t>(order)];
+  return {value, slope};
 }
 
 taylor_motion taylor(double c, double kappa, double y0, double v0, double p0, double p1,
@@ -107,7 +128,8 @@ taylor_motion taylor(double c, double kappa, double y0, double v0, double p0, do
   int n = 4;
   for (; n < taylor_motion::capacity; ++n) {
     const double nn = static_cast<double>(n);
-    m.c[n] = -(c * (nn - 1) * m.c[n - 1] + kappa * m.c[n - 2]) / (nn * (nn - 1));
+    m.c[n] = -(c * (nn - 1) * m.c[n - 1] + kappa * m.c[n - 2]) *
+             recurrence_factors[static_cast<std::size_t>(n)];
     power *= length;
     const double term = std::fabs(m.c[n]) * power;
     if (term + previous <= 0x1p-56 * lead) {
@@ -118,6 +140,19 @@ taylor_motion taylor(double c, double kappa, double y0, double v0, double p0, do
   }
   assert(n < taylor_motion::capacity && "a stretch too long for its branch");
   m.terms = n;
+  m.damping = c;
+  m.kappa = kappa;
+  // y and its derivatives at the end in one pass: d[k] = sum c[i] C(i, k) length^(i - k).
+  double d[5] = {0, 0, 0, 0, 0};
+  for (int i = n - 1; i >= 0; --i) {
+    for (int k = 4; k > 0; --k) d[k] = d[k] * length + d[k - 1];
+    d[0] = d[0] * length + m.c[i];
+  }
+  m.at_end[0] = d[0];
+  m.at_end[1] = d[1];
+  m.at_end[2] = 2 * d[2];
+  m.at_end[3] = 6 * d[3];
+  m.at_end[4] = 24 * d[4];
   return m;
 }
 
@@ -128,6 +163,27 @@ std::optional<double> first_crossing(const taylor_motion& m, int order, double s
     const double d = sign * m.derivative(order + k, t);
     return k == 0 ? d - level : d;
   };
+  const auto crossing = [&](double l, double r, double gl, double gr) {
+    return pin(
+        [&](double t) {
+          const value_and_slope d = m.derivatives(order, t);
+          return value_and_slope{sign * d.value - level, sign * d.slope};
+        },
+        l, r, gl, gr, tolerance);
+  };
+  const double g_start = g(0, 0), g_end = g(0, length);
+  // y'' is a free vibration of the branch, whose energy y'''^2 + kappa y''^2 never grows: a
+  // bound on g'' (y'' or y''') over the stretch. Where g' is farther from zero than that bound
+  // lets it come back, g is monotone.
+  const double z = m.derivative(2, 0), z_slope = m.derivative(3, 0);
+  const double energy = std::sqrt(z_slope * z_slope + m.kappa * (z * z));
+  const double curvature = order == 0 ? std::fabs(z) + length * energy : energy;
+  const double slope_start = g(1, 0), slope_end = g(1, length);
+  if (!opposite(slope_start, slope_end) &&
+      std::max(std::fabs(slope_start), std::fabs(slope_end)) > length * curvature * 1.0000001) {
+    if (g_end < 0) return std::nullopt;
+    return g_start >= 0 ? 0 : crossing(0, length, g_start, g_end);
+  }
   // g'' changes sign at most once: g' is monotone on either side of that zero.
   double turns[3] = {0, length, length};
   int turn_count = 2;
@@ -142,21 +198,18 @@ std::optional<double> first_crossing(const taylor_motion& m, int order, double s
   knots[knot_count++] = 0;
   for (int i = 0; i + 1 < turn_count; ++i) {
     const double l = turns[i], r = turns[i + 1];
-    if (opposite(g(1, l), g(1, r)))
+    if (opposite(g(1, l), g(1, r))) {
       knots[knot_count++] = zero_between(m, order + 1, l, r, tolerance);
+    }
   }
   knots[knot_count++] = length;
-  double gl = g(0, 0);
+  double gl = g_start;
   for (int i = 0; i + 1 < knot_count; ++i) {
     const double l = knots[i], r = knots[i + 1];
     const double gr = g(0, r);
     if (gr >= 0) {
       if (gl >= 0) return l;
-      return pin(
-          [&](double t) {
-            return value_and_slope{g(0, t), g(1, t)};
-          },
-          l, r, gl, gr, tolerance);
+      return crossing(l, r, gl, gr);
     }
     gl = gr;
   }

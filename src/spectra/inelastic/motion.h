@@ -7,6 +7,10 @@
 
 namespace spectra::inelastic {
 
+struct value_and_slope {
+  double value, slope;
+};
+
 // y'' + c y' + kappa y = -(p0 + p1 t) from y(0) = y0, y'(0) = v0, for 0 <= t <= length: the
 // equation of every branch (kappa = w^2 elastic, alpha w^2 yielding, 0 elastic-perfectly
 // plastic). Its solution is an entire function of t whose closed form depends on the branch
@@ -18,9 +22,13 @@ struct taylor_motion {
   double c[capacity];  // y = sum c[n] t^n
   int terms = 0;
   double length = 0;
+  double damping = 0, kappa = 0;  // c and kappa of the equation
+  double at_end[5];               // y and its first four derivatives at length
 
-  // The derivative of the given order (0: y, 1: y', 2: y'', 3: y''') at t.
+  // The derivative of the given order (0 to 4) at t.
   double derivative(int order, double t) const;
+  // That derivative and the next, in one pass (order 0 to 3).
+  value_and_slope derivatives(int order, double t) const;
 };
 
 // The series summed until two successive terms are below 2^-56 of the leading ones over the

@@ -175,7 +175,8 @@ std::vector<ordinate> ductility_rows(period_search& p, std::span<const double> d
   while (!open.empty()) {
     double nearest = std::numeric_limits<double>::infinity();
     for (std::size_t i : open) nearest = std::min(nearest, ductilities[i]);
-    const double step = std::clamp(std::log(nearest / previous.mu) / 4, 0.005, 0.1);
+    const double step =
+        std::clamp(std::log(nearest / previous.mu) / 2, scan_steps.least, scan_steps.most);
     const double fy_norm = previous.fy_norm * std::exp(-step);
     if (fy_norm < scan_floor) break;
     const trial current = p.at(fy_norm);

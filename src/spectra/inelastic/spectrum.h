@@ -37,15 +37,18 @@ struct ordinate {
 struct inelastic_settings {
   double damping = 0.05;  // zeta, [0, 1)
   double alpha = 0;       // post-yield over initial stiffness, [0, 1)
-  observation mode = observation::at_steps;
+  observation mode = observation::continuous;
   unsigned threads = 1;  // threads over the periods
 };
 
-// The scan for the largest strength: from f_y = f_0 downwards, each step of ln(f_y / f_0) a
-// quarter of ln(target / mu) for the nearest open target above the mu just found, at least
-// 0.005 and at most 0.1 (near a target, steps of 0.5 %; see docs/inelastic.md for why), down
-// to f_y = 0.002 f_0. A crossing is then refined by Brent's method until f_y / f_0 is known to
-// 1e-6 (relative).
+// The scan for the largest strength: from f_y = f_0 downwards, each step of ln(f_y / f_0) half
+// of ln(target / mu) for the nearest open target above the mu just found, at least 0.01 and at
+// most 0.2 (see docs/inelastic.md for why), down to f_y = 0.002 f_0. A crossing is then
+// refined by Brent's method until f_y / f_0 is known to 1e-6 (relative).
+struct scan_step_limits {
+  double least, most;
+};
+inline constexpr scan_step_limits scan_steps{.least = 0.01, .most = 0.2};
 inline constexpr double scan_floor = 0.002;
 inline constexpr double refined_to = 1e-6;
 
