@@ -97,6 +97,19 @@ run_result run(const stepping& s, std::span<const double> acceleration, double y
                observation mode = observation::continuous, trace* t = nullptr,
                const elastic_history* from = nullptr);
 
+// One run of a batch in vector lanes: the oscillator, its yield deformation, the elastic
+// history it starts from (or none: from rest at the first sample), and its result.
+struct lane_run {
+  const stepping* s = nullptr;
+  double yield_deformation = 0;
+  const elastic_history* from = nullptr;
+  run_result result;
+};
+
+// Runs through one record, all of the same sub-steps, in the processor's widest vector lanes:
+// each result is what run() gives for it, bit for bit.
+void run_in_lanes(std::span<const double> acceleration, observation mode, std::span<lane_run> runs);
+
 // The elastic oscillator through the record, keeping its history.
 run_result run_elastic(const stepping& s, std::span<const double> acceleration, observation mode,
                        elastic_history& history);
