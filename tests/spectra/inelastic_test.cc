@@ -435,6 +435,30 @@ TEST(InelasticSpectra, TheNegatedRecordGivesTheSameSpectra) {
   }
 }
 
+// The spectra from runs in vector lanes are those from runs one after the other, bit for bit,
+// over periods with and without sub-steps, in threads.
+TEST(InelasticSpectra, VectorLanesGiveTheSameRows) {
+  double dt = 0;
+  const std::vector<double> a = el_centro_ns(dt);
+  const std::vector<double> periods = {0.02, 0.03, 0.05, 0.1, 0.2, 0.4, 0.7, 1, 1.5, 2.5, 4},
+                            targets = {1.5, 3, 6};
+  for (bool strength : {false, true}) {
+    const auto spectrum = strength ? constant_strength_spectrum : constant_ductility_spectrum;
+    const std::vector<ordinate> lanes =
+        spectrum(a, dt, periods, targets, {.alpha = 0.03, .threads = 2});
+    const std::vector<ordinate> one =
+        spectrum(a, dt, periods, targets, {.alpha = 0.03, .lanes = false});
+    ASSERT_EQ(lanes.size(), one.size());
+    for (std::size_t i = 0; i < one.size(); ++i) {
+      SCOPED_TRACE(::testing::Message() << strength << " " << i);
+      EXPECT_TRUE(same_bits(lanes[i].fy_norm, one[i].fy_norm));
+      EXPECT_TRUE(same_bits(lanes[i].um_cm, one[i].um_cm));
+      EXPECT_TRUE(same_bits(lanes[i].hysteretic_velocity, one[i].hysteretic_velocity));
+      EXPECT_EQ(lanes[i].runs, one[i].runs);
+    }
+  }
+}
+
 // Rows without a value say why and name the period; they are never guessed.
 TEST(InelasticSpectra, RowsWithoutAValueSayWhy) {
   double dt = 0;

@@ -17,9 +17,12 @@ stepping make_stepping(const bilinear_oscillator& o, double dt) {
   stepping s;
   s.substeps = substeps(o.period, dt);
   s.step = dt / s.substeps;
+  s.per_step = 1 / s.step;
   s.elastic = response::nigam_jennings(o.damping, circular_frequency(o.period), s.step);
   s.omega2 = s.elastic.w2;
   s.omega = std::sqrt(s.omega2);
+  s.per_omega = 1 / s.omega;
+  s.per_wd = 1 / s.elastic.wd;
   s.c = s.elastic.hw + s.elastic.hw;
   s.alpha = o.alpha;
   s.kappa = o.alpha * s.omega2;
@@ -56,7 +59,9 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
   const std::vector<double>* remaining = nullptr;
   if (from && !from->peak.empty()) {
     first = steps::start_of(*from, uy);
-    if (first == 0) return {.peak_deformation = from->peak.back()};
+    if (first == 0) {
+      return {.peak_deformation = from->peak.back(), .settled_at = from->peak.size() - 1};
+    }
     c.x = from->x[first - 1];
     c.v = from->v[first - 1];
     c.peak = from->peak[first - 1];
@@ -97,6 +102,7 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
   double fraction[64];
   for (int j = 0; j <= k && j < 64; ++j) fraction[j] = static_cast<double>(j) / k;
   double clock = static_cast<double>((first - 1) * static_cast<std::size_t>(k));
+  std::size_t last = n - 1;
   for (std::size_t m = first; m < n; ++m) {
     const double a0 = acceleration[m - 1], a1 = acceleration[m];
     double pm = a0;
@@ -142,13 +148,15 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
     }
     if (remaining && m % 32 == 0 && c.direction == 0 &&
         steps::settled(s, x, v, (*remaining)[m], c.up, c.beta, uy, peak)) {
+      last = m;
       break;
     }
   }
   store();
   return {.peak_deformation = c.peak,
           .hysteretic_energy = steps::hysteretic(s, c),
-          .yield_onsets = c.onsets};
+          .yield_onsets = c.onsets,
+          .settled_at = last};
 }
 
 }  // namespace

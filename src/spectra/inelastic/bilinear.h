@@ -48,8 +48,11 @@ struct branch_step {
 struct stepping {
   int substeps = 1;                // steps per sample interval, as the elastic spectra take
   double step = 0;                 // the interval divided by substeps, s
+  double per_step = 0;             // 1 / step
   double omega2 = 0;               // w^2, 1/s2
   double omega = 0;                // sqrt(w^2)
+  double per_omega = 0;            // 1 / omega
+  double per_wd = 0;               // 1 / (w sqrt(1 - zeta^2))
   double c = 0;                    // 2 zeta w, 1/s
   double alpha = 0;                // post-yield over initial stiffness
   double kappa = 0;                // alpha w^2
@@ -63,6 +66,9 @@ struct run_result {
   double peak_deformation = 0;   // u_m = max |u|, cm
   double hysteretic_energy = 0;  // E_H per unit mass at the end of the record, cm2/s2
   std::size_t yield_onsets = 0;  // the excursions into yielding
+  // The sample after which nothing could change the result any more, where the run stopped (the
+  // last sample when it ran to the end).
+  std::size_t settled_at = 0;
 };
 
 // Everything at every step's end, and the instants of the events: for tests.
@@ -104,6 +110,9 @@ struct lane_run {
   double yield_deformation = 0;
   const elastic_history* from = nullptr;
   run_result result;
+  // Where the run is likely to settle (as a run of a similar strength did), or 0: runs that
+  // stop together share vectors.
+  std::size_t expected_end = 0;
 };
 
 // Runs through one record, all of the same sub-steps, in the processor's widest vector lanes:

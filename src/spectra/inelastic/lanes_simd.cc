@@ -30,30 +30,13 @@ using M = hn::Mask<D>;
 
 // The lanes' constants: the elastic spectra's recurrence, the yielding branch's, and what the
 // screens take.
+// clang-format off
 enum constant {
-  e11,
-  e12,
-  e21,
-  e22,
-  f11,
-  f12,
-  f21,
-  f22,  // elastic: a11..a22, b11..b22
-  y11,
-  y12,
-  y21,
-  y22,
-  z11,
-  z12,
-  z21,
-  z22,  // yielding: a11..a22, b11..b22
-  damping,
-  w2,
-  kappa,
-  omega,
-  root_kappa,
-  constant_count
+  e11, e12, e21, e22, f11, f12, f21, f22,  // elastic: a11..a22, b11..b22
+  y11, y12, y21, y22, z11, z12, z21, z22,  // yielding: a11..a22, b11..b22
+  damping, w2, kappa, per_omega, root_kappa, constant_count
 };
+// clang-format on
 
 template <class D>
 struct group_constants {
@@ -74,15 +57,16 @@ HWY_INLINE M<D> may_reach(D d, V<D> h, V<D> g0, V<D> g0_slope, V<D> gh, V<D> gh_
   const V<D> zero = hn::Zero(d);
   const V<D> from_start = hn::Add(g0, hn::Mul(hn::Max(zero, g0_slope), h));
   const V<D> from_end = hn::Add(gh, hn::Mul(hn::Max(zero, hn::Neg(gh_slope)), h));
-  const V<D> slack =
-      hn::Mul(hn::Div(hn::Mul(curvature, hn::Mul(h, h)), hn::Set(d, 2)), hn::Set(d, 1.0000001));
+  const V<D> slack = hn::Mul(hn::Mul(curvature, hn::Mul(h, h)), hn::Set(d, 0.50000005));
   return hn::Ge(hn::Add(hn::Min(from_start, from_end), slack), zero);
 }
 
-// steps::may_turn_beyond, lane by lane.
+// steps::may_turn_beyond, lane by lane, for the active lanes (the bounds only when a lane is
+// not plainly monotone).
 template <class D>
-HWY_INLINE M<D> may_turn_beyond(D d, const group_constants<D>& k, V<D> h, V<D> x0, V<D> v0, V<D> x1,
-                                V<D> v1, V<D> pf, V<D> pm, V<D> up, V<D> beta, V<D> uy, V<D> peak) {
+HWY_INLINE M<D> may_turn_beyond(D d, M<D> active, const group_constants<D>& k, V<D> h, V<D> per_h,
+                                V<D> x0, V<D> v0, V<D> x1, V<D> v1, V<D> pf, V<D> pm, V<D> up,
+                                V<D> beta, V<D> uy, V<D> peak) {
   const V<D> zero = hn::Zero(d);
   const V<D> a0 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], v0), hn::Mul(k.k[w2], x0)), pf));
   const V<D> a1 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], v1), hn::Mul(k.k[w2], x1)), pm));
@@ -92,13 +76,13 @@ HWY_INLINE M<D> may_turn_beyond(D d, const group_constants<D>& k, V<D> h, V<D> x
   const M<D> slows_and_speeds =
       hn::Or(hn::And(rising, hn::And(hn::Lt(a0, zero), hn::Gt(a1, zero))),
              hn::AndNot(rising, hn::And(hn::Gt(a0, zero), hn::Lt(a1, zero))));
-  const M<D> monotone = hn::AndNot(slows_and_speeds, same_sign);
+  const M<D> candidates = hn::AndNot(hn::AndNot(slows_and_speeds, same_sign), active);
+  if (hn::AllFalse(d, candidates)) return candidates;
   const V<D> j0 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], a0), hn::Mul(k.k[w2], v0)),
-                                  hn::Div(hn::Sub(pm, pf), h)));
-  const V<D> bound = hn::Mul(
-      hn::Div(hn::Mul(hn::Add(hn::Abs(a0), hn::Div(hn::Abs(j0), k.k[omega])), hn::Mul(h, h)),
-              hn::Set(d, 2)),
-      hn::Set(d, 1.0000001));
+                                  hn::Mul(hn::Sub(pm, pf), per_h)));
+  const V<D> bound =
+      hn::Mul(hn::Mul(hn::Add(hn::Abs(a0), hn::Mul(hn::Abs(j0), k.k[per_omega])), hn::Mul(h, h)),
+              hn::Set(d, 0.50000005));
   const V<D> high = hn::Add(hn::Min(hn::Add(x0, hn::Mul(hn::Max(zero, v0), h)),
                                     hn::Add(x1, hn::Mul(hn::Max(zero, hn::Neg(v1)), h))),
                             bound);
@@ -108,20 +92,22 @@ HWY_INLINE M<D> may_turn_beyond(D d, const group_constants<D>& k, V<D> h, V<D> x
   const M<D> beyond = hn::Or(
       hn::Or(hn::Gt(hn::Sub(high, beta), uy), hn::Lt(hn::Sub(low, beta), hn::Neg(uy))),
       hn::Or(hn::Gt(hn::Abs(hn::Add(up, high)), peak), hn::Gt(hn::Abs(hn::Add(up, low)), peak)));
-  return hn::AndNot(monotone, beyond);
+  return hn::And(candidates, beyond);
 }
 
-// steps::may_reverse, lane by lane.
+// steps::may_reverse, lane by lane, for the active lanes (the bound only when a lane's velocity
+// slows and speeds up again).
 template <class D>
-HWY_INLINE M<D> may_reverse(D d, const group_constants<D>& k, V<D> h, V<D> sign, V<D> d0, V<D> v0,
-                            V<D> d1, V<D> v1, V<D> qf, V<D> qm) {
+HWY_INLINE M<D> may_reverse(D d, M<D> active, const group_constants<D>& k, V<D> h, V<D> per_h,
+                            V<D> sign, V<D> d0, V<D> v0, V<D> d1, V<D> v1, V<D> qf, V<D> qm) {
   const V<D> zero = hn::Zero(d);
   const V<D> a0 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], v0), hn::Mul(k.k[kappa], d0)), qf));
   const V<D> a1 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], v1), hn::Mul(k.k[kappa], d1)), qm));
   const M<D> slows_and_speeds =
-      hn::And(hn::Lt(hn::Mul(sign, a0), zero), hn::Gt(hn::Mul(sign, a1), zero));
+      hn::And(active, hn::And(hn::Lt(hn::Mul(sign, a0), zero), hn::Gt(hn::Mul(sign, a1), zero)));
+  if (hn::AllFalse(d, slows_and_speeds)) return slows_and_speeds;
   const V<D> j0 = hn::Neg(hn::Add(hn::Add(hn::Mul(k.k[damping], a0), hn::Mul(k.k[kappa], v0)),
-                                  hn::Div(hn::Sub(qm, qf), h)));
+                                  hn::Mul(hn::Sub(qm, qf), per_h)));
   const V<D> against = hn::Neg(sign);
   return hn::And(
       slows_and_speeds,
@@ -205,7 +191,7 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
                                            s.c,
                                            s.omega2,
                                            s.kappa,
-                                           s.omega,
+                                           s.per_omega,
                                            s.root_kappa};
     for (int i = 0; i < constant_count; ++i) table[i][lane] = values[i];
     l.uy[lane] = r.yield_deformation;
@@ -214,7 +200,7 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
     const std::size_t first =
         r.from && !r.from->peak.empty() ? steps::start_of(*r.from, r.yield_deformation) : 1;
     if (first == 0) {
-      r.result = {.peak_deformation = r.from->peak.back()};
+      r.result = {.peak_deformation = r.from->peak.back(), .settled_at = r.from->peak.size() - 1};
       l.done[lane] = all_ones;
     } else {
       start = std::min(start, first);
@@ -234,7 +220,8 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
   }
   group_constants<D> kv;
   for (int i = 0; i < constant_count; ++i) kv.k[i] = hn::Load(d, table[i]);
-  const V<D> hv = hn::Set(d, h), zero = hn::Zero(d);
+  const V<D> hv = hn::Set(d, h), per_hv = hn::Set(d, first_stepping.per_step);
+  const V<D> zero = hn::Zero(d);
   V<D> y, v, peak, base, beta, q, dir, uy, done;
   const auto load = [&] {
     y = hn::Load(d, l.y);
@@ -259,22 +246,26 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
       const V<D> vf = hn::Set(d, pf), vm = hn::Set(d, pm);
       const V<D> xe = recur(kv.k[e12], kv.k[e11], kv.k[f12], kv.k[f11], y, v, vm, vf);
       const V<D> ve = recur(kv.k[e22], kv.k[e21], kv.k[f22], kv.k[f21], y, v, vm, vf);
-      const V<D> qf = hn::Add(vf, q), qm = hn::Add(vm, q);
-      const V<D> xy = recur(kv.k[y12], kv.k[y11], kv.k[z12], kv.k[z11], y, v, qm, qf);
-      const V<D> vy = recur(kv.k[y22], kv.k[y21], kv.k[z22], kv.k[z21], y, v, qm, qf);
+      const M<D> live = hn::Not(hn::MaskFromVec(done));
       const M<D> elastic = hn::Eq(dir, zero);
       const V<D> z = hn::Sub(xe, beta);
-      M<D> elastic_event = hn::Or(hn::Gt(z, uy), hn::Lt(z, hn::Neg(uy)));
+      M<D> event = hn::And(hn::And(elastic, live), hn::Or(hn::Gt(z, uy), hn::Lt(z, hn::Neg(uy))));
       if (continuous) {
-        elastic_event = hn::Or(
-            elastic_event, may_turn_beyond(d, kv, hv, y, v, xe, ve, vf, vm, base, beta, uy, peak));
+        event = hn::Or(event, may_turn_beyond(d, hn::AndNot(event, hn::And(elastic, live)), kv, hv,
+                                              per_hv, y, v, xe, ve, vf, vm, base, beta, uy, peak));
       }
-      const M<D> yielding_event = hn::Or(hn::Not(hn::Gt(hn::Mul(dir, vy), zero)),
-                                         may_reverse(d, kv, hv, dir, y, v, xy, vy, qf, qm));
-      const M<D> event =
-          hn::AndNot(hn::MaskFromVec(done),
-                     hn::Or(hn::And(elastic, elastic_event), hn::AndNot(elastic, yielding_event)));
-      const V<D> y1 = hn::IfThenElse(elastic, xe, xy), v1 = hn::IfThenElse(elastic, ve, vy);
+      V<D> y1 = xe, v1 = ve;
+      const M<D> yielding = hn::AndNot(elastic, live);
+      if (!hn::AllFalse(d, yielding)) {
+        const V<D> qf = hn::Add(vf, q), qm = hn::Add(vm, q);
+        const V<D> xy = recur(kv.k[y12], kv.k[y11], kv.k[z12], kv.k[z11], y, v, qm, qf);
+        const V<D> vy = recur(kv.k[y22], kv.k[y21], kv.k[z22], kv.k[z21], y, v, qm, qf);
+        const M<D> turning = hn::AndNot(hn::Gt(hn::Mul(dir, vy), zero), yielding);
+        event = hn::Or(event, hn::Or(turning, may_reverse(d, hn::AndNot(turning, yielding), kv, hv,
+                                                          per_hv, dir, y, v, xy, vy, qf, qm)));
+        y1 = hn::IfThenElse(elastic, xe, xy);
+        v1 = hn::IfThenElse(elastic, ve, vy);
+      }
       const V<D> peak1 = hn::Max(peak, hn::Abs(hn::Add(base, y1)));
       if (hn::AllFalse(d, event)) {
         y = y1;
@@ -325,7 +316,8 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
           l.done[lane] = all_ones;
           runs[lane].result = {.peak_deformation = l.peak[lane],
                                .hysteretic_energy = c.committed,
-                               .yield_onsets = c.onsets};
+                               .yield_onsets = c.onsets,
+                               .settled_at = m};
           continue;
         }
         all_done = false;
@@ -343,7 +335,8 @@ void run_group(D d, std::span<const double> a, observation mode, lane_run* runs,
     take(l, lane, c);
     runs[lane].result = {.peak_deformation = c.peak,
                          .hysteretic_energy = steps::hysteretic(*runs[lane].s, c),
-                         .yield_onsets = c.onsets};
+                         .yield_onsets = c.onsets,
+                         .settled_at = n - 1};
   }
 }
 

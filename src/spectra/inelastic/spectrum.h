@@ -39,6 +39,7 @@ struct inelastic_settings {
   double alpha = 0;       // post-yield over initial stiffness, [0, 1)
   observation mode = observation::continuous;
   unsigned threads = 1;  // threads over the periods
+  bool lanes = true;     // runs in vector lanes; else one after the other (the same, bit for bit)
 };
 
 // The scan for the largest strength: from f_y = f_0 downwards, each step of ln(f_y / f_0) half

@@ -39,7 +39,7 @@ inline bool may_reach(double h, double g0, double g0_slope, double gh, double gh
                       double curvature) {
   const double from_start = g0 + std::max(0.0, g0_slope) * h;
   const double from_end = gh + std::max(0.0, -gh_slope) * h;
-  return std::min(from_start, from_end) + curvature * (h * h) / 2 * 1.0000001 >= 0;
+  return std::min(from_start, from_end) + curvature * (h * h) * 0.50000005 >= 0;
 }
 
 // Continuous observation, elastic branch: whether the deformation may, inside the step, pass a
@@ -56,8 +56,8 @@ inline bool may_turn_beyond(const stepping& s, double x0, double v0, double x1, 
     const double a1 = -(s.c * v1 + w2 * x1 + pm);
     if (v0 > 0 ? !(a0 < 0 && a1 > 0) : !(a0 > 0 && a1 < 0)) return false;
   }
-  const double j0 = -(s.c * a0 + w2 * v0 + (pm - pf) / h);
-  const double bound = (std::fabs(a0) + std::fabs(j0) / s.omega) * (h * h) / 2 * 1.0000001;
+  const double j0 = -(s.c * a0 + w2 * v0 + (pm - pf) * s.per_step);
+  const double bound = (std::fabs(a0) + std::fabs(j0) * s.per_omega) * (h * h) * 0.50000005;
   const double high = std::min(x0 + std::max(0.0, v0) * h, x1 + std::max(0.0, -v1) * h) + bound;
   const double low = std::max(x0 + std::min(0.0, v0) * h, x1 - std::max(0.0, v1) * h) - bound;
   return high - beta > uy || low - beta < -uy || std::fabs(up + high) > peak ||
@@ -73,7 +73,7 @@ inline bool may_reverse(const stepping& s, int direction, double d0, double v0, 
   const double a0 = -(s.c * v0 + k * d0 + qf);
   const double a1 = -(s.c * v1 + k * d1 + qm);
   if (!(sign * a0 < 0 && sign * a1 > 0)) return false;
-  const double j0 = -(s.c * a0 + k * v0 + (qm - qf) / s.step);
+  const double j0 = -(s.c * a0 + k * v0 + (qm - qf) * s.per_step);
   return may_reach(s.step, -sign * v0, -sign * a0, -sign * v1, -sign * a1,
                    std::fabs(j0) + s.root_kappa * std::fabs(a0));
 }
@@ -84,9 +84,8 @@ inline bool may_reverse(const stepping& s, int direction, double d0, double v0, 
 // at most 1 / w_d).
 inline bool settled(const stepping& s, double x, double v, double remaining_input, double up,
                     double beta, double uy, double peak) {
-  const double wd = s.elastic.wd;
-  const double free = (v + s.elastic.hw * x) / wd;
-  const double reach = (std::sqrt(x * x + free * free) + remaining_input / wd) * (1 + 1e-9);
+  const double free = (v + s.elastic.hw * x) * s.per_wd;
+  const double reach = (std::sqrt(x * x + free * free) + remaining_input * s.per_wd) * (1 + 1e-9);
   return reach + std::fabs(beta) <= uy && std::fabs(up) + reach <= peak;
 }
 
