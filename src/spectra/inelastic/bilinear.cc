@@ -68,9 +68,10 @@ run_result run_from(const stepping& s, std::span<const double> acceleration,
     remaining = &from->remaining;
   }
   if (recording) {
-    recording->x.assign(1, 0);
-    recording->v.assign(1, 0);
-    recording->peak.assign(1, 0);
+    for (std::vector<double>* h : {&recording->x, &recording->v, &recording->peak}) {
+      h->reserve(n);
+      h->assign(1, 0);
+    }
     recording->remaining.assign(n, 0);
     for (std::size_t m = n; m-- > 1;) {
       recording->remaining[m - 1] =

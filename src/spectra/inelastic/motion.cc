@@ -92,7 +92,7 @@ bool opposite(double a, double b) {
 double taylor_motion::derivative(int order, double t) const {
   const auto& factor = falling_factorials[static_cast<std::size_t>(order)];
   if (t == 0) return c[order] * factor[static_cast<std::size_t>(order)];
-  if (t == length) return at_end[order];
+  if (t == length && order < 4) return at_end[order];
   double sum = 0;
   for (int n = terms - 1; n >= order; --n) {
     sum = sum * t + c[n] * factor[static_cast<std::size_t>(n)];
@@ -143,16 +143,15 @@ taylor_motion taylor(double c, double kappa, double y0, double v0, double p0, do
   m.damping = c;
   m.kappa = kappa;
   // y and its derivatives at the end in one pass: d[k] = sum c[i] C(i, k) length^(i - k).
-  double d[5] = {0, 0, 0, 0, 0};
+  double d[4] = {0, 0, 0, 0};
   for (int i = n - 1; i >= 0; --i) {
-    for (int k = 4; k > 0; --k) d[k] = d[k] * length + d[k - 1];
+    for (int k = 3; k > 0; --k) d[k] = d[k] * length + d[k - 1];
     d[0] = d[0] * length + m.c[i];
   }
   m.at_end[0] = d[0];
   m.at_end[1] = d[1];
   m.at_end[2] = 2 * d[2];
   m.at_end[3] = 6 * d[3];
-  m.at_end[4] = 24 * d[4];
   return m;
 }
 

@@ -23,7 +23,7 @@ struct taylor_motion {
   int terms = 0;
   double length = 0;
   double damping = 0, kappa = 0;  // c and kappa of the equation
-  double at_end[5];               // y and its first four derivatives at length
+  double at_end[4];               // y and its first three derivatives at length
 
   // The derivative of the given order (0 to 4) at t.
   double derivative(int order, double t) const;
