@@ -14,7 +14,7 @@ namespace spectra::inelastic {
 
 // One row: one period and one target. u_0 is the peak deformation of the elastic oscillator of
 // the same period and damping, f_0 = k u_0 its peak force; u_y = f_y / k the yield deformation;
-// u_m the peak deformation of the yielding oscillator. u_m = mu u_y (never u_y alone).
+// u_m the peak deformation of the yielding oscillator, mu u_y: the two are different columns.
 struct ordinate {
   double period = 0;       // s
   double target = 0;       // the ductility sought, or the strength ratio R given
