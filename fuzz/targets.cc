@@ -23,6 +23,7 @@
 #include "spectra/fourier/frequencies.h"
 #include "spectra/fourier/smoothing.h"
 #include "spectra/grids.h"
+#include "spectra/inelastic/options.h"
 #include "support/reference_fields.h"
 #include "textio/fields.h"
 #include "textio/list_input.h"
@@ -292,6 +293,24 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
   if (bandwidth.error.empty() && !(bandwidth.values.size() == 1 &&
                                    fourier::check_smoothing(bandwidth.values[0], one_hertz).ok())) {
     return "a bandwidth outside (0, 1000]";
+  }
+  struct inelastic_list {
+    spectra::parsed_values (*parse)(std::string_view);
+    const char* what;
+  };
+  for (const inelastic_list& l :
+       {inelastic_list{spectra::inelastic::parse_ductilities, "a ductility below 1"},
+        inelastic_list{spectra::inelastic::parse_strength_ratios, "a strength ratio below 1"}}) {
+    const spectra::parsed_values list = l.parse(text);
+    if (list.status.ok() == list.values.empty()) return "values and an error, or neither";
+    for (double v : list.values) {
+      if (!(v >= 1) || !std::isfinite(v)) return l.what;
+    }
+  }
+  const spectra::parsed_values alpha = spectra::inelastic::parse_alpha(text);
+  if (alpha.status.ok() &&
+      !(alpha.values.size() == 1 && alpha.values[0] >= 0 && alpha.values[0] < 1)) {
+    return "an alpha outside [0, 1)";
   }
   (void)base::parse_unit(text);
   (void)records::is_vertical_name(text);

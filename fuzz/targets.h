@@ -35,6 +35,8 @@ std::string check_records_fixed(const std::uint8_t* data, std::size_t size);
 // damping ratios in [0, 1), a tolerance in (0, 0.01], Fourier grids of positive, finite,
 // rising frequencies, a Konno-Ohmachi bandwidth in (0, 1000], paths without line ends or edge
 // blanks, or an error that says so.
+// Also the inelastic spectra's: ductilities and strength ratios of 1 or more and finite, alpha
+// from 0 up to (not) 1, or an error and no values.
 std::string check_options(const std::uint8_t* data, std::size_t size);
 
 // sdofplot's reader of sdofresp's files on arbitrary bytes: a table read has columns of one
