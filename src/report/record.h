@@ -35,13 +35,25 @@ struct file_read {
   std::vector<std::string> channels;
 };
 
+// A component's constant-ductility spectrum at one damping: R_mu and C_mu per ductility.
+struct inelastic_curves {
+  std::string component;
+  double damping = 0, alpha = 0;
+  struct curve {
+    double ductility = 0;
+    std::vector<double> periods, r_mu, c_mu;  // NaN where the ductility is not reached
+  };
+  std::vector<curve> curves;
+};
+
 struct record_result {
   std::string name;     // the record field of the table
   bool energy = false;  // the curves hold input energies
   std::vector<file_read> files;
   std::vector<std::string> pairs;  // the horizontal pairs formed, "180 + 270"
   std::vector<curve> curves;
-  std::vector<measure_row> intensity;  // with --ims
+  std::vector<measure_row> intensity;       // with --ims
+  std::vector<inelastic_curves> inelastic;  // with --inelastic and ductilities
 };
 
 class record_sink {

@@ -8,6 +8,7 @@
 #include "base/strings.h"
 #include "measures/measure.h"
 #include "plot/figures.h"
+#include "plot/inelastic_figure.h"
 #include "plot/svg.h"
 
 namespace report {
@@ -170,6 +171,15 @@ void writer::record(const record_result& r) {
   const std::vector<plot::spectrum_curve> curves = curves_of(r);
   const std::string spectrum = plot::render(plot::spectrum_figure(r.name, curves));
   const std::string tripartite = plot::render(plot::tripartite_figure(r.name, curves));
+  std::vector<std::string> inelastic;
+  for (const inelastic_curves& set : r.inelastic) {
+    std::vector<plot::ductility_curve> curves_mu;
+    for (const auto& c : set.curves) curves_mu.push_back({c.ductility, c.periods, c.r_mu, c.c_mu});
+    const std::string detail = set.component + ", " + number(100 * set.damping, 3) + "% damping, " +
+                               (set.alpha == 0 ? std::string("elastoplastic")
+                                               : "post-yield stiffness " + number(set.alpha, 3));
+    inelastic.push_back(plot::render(plot::inelastic_figure(r.name, detail, curves_mu)));
+  }
   ++records_;
   if (write_picture_) {
     std::string name = picture_name(r.name);
@@ -180,6 +190,11 @@ void writer::record(const record_result& r) {
     for (const auto& [suffix, content] :
          {std::pair{"-spectrum.svg", &spectrum}, std::pair{"-tripartite.svg", &tripartite}}) {
       if (!write_picture_(name + suffix, *content)) failures_.push_back(name + suffix);
+    }
+    for (std::size_t i = 0; i < inelastic.size(); ++i) {
+      const std::string file = name + "-" + picture_name(r.inelastic[i].component) + "-" +
+                               number(100 * r.inelastic[i].damping, 3) + "pct-inelastic.svg";
+      if (!write_picture_(file, inelastic[i])) failures_.push_back(file);
     }
   }
   if (!page_) return;
@@ -232,8 +247,10 @@ void writer::record(const record_result& r) {
     text += "</tbody></table>\n";
   }
   text += "<div class=\"figures\"><div class=\"figure\">" + inline_svg(spectrum) +
-          "</div>\n<div class=\"figure\">" + inline_svg(tripartite) +
-          "</div></div>\n</details></section>\n";
+          "</div>\n<div class=\"figure\">" + inline_svg(tripartite) + "</div>\n";
+  for (const std::string& svg : inelastic)
+    text += "<div class=\"figure\">" + inline_svg(svg) + "</div>\n";
+  text += "</div>\n</details></section>\n";
   section(text);
 }
 

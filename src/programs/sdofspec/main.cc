@@ -17,6 +17,7 @@
 #include "programs/sdofspec/run.h"
 #include "report/report.h"
 #include "spectra/grids.h"
+#include "spectra/inelastic/options.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", command.version);
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
-              si_tolerance, format, counts_per_unit, bracket, average;
+              si_tolerance, format, counts_per_unit, bracket, average, inelastic, ductility,
+              strength_ratio, alpha;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
@@ -110,6 +112,18 @@ int main(int argc, char** argv) {
                  "The periods of Sa_avg, the geometric mean of PSa at 5% (a list or "
                  "log:TMIN:TMAX:N; default: no Sa_avg)")
       ->option_text("GRID");
+  app.add_option("--inelastic", inelastic,
+                 "Write the inelastic spectra of bilinear oscillators to FILE (- standard output)")
+      ->option_text("FILE");
+  app.add_option("--ductility", ductility,
+                 "Target ductilities of the constant-ductility spectra (default 1.5,2,4,6 when "
+                 "no --strength-ratio is given)")
+      ->option_text("LIST");
+  app.add_option("--strength-ratio", strength_ratio,
+                 "Strength reduction factors R of the constant-strength spectra")
+      ->option_text("LIST");
+  app.add_option("--alpha", alpha, "Post-yield stiffness over the initial stiffness (default 0)")
+      ->option_text("A");
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
@@ -172,6 +186,28 @@ int main(int argc, char** argv) {
     o.measure_settings.average_periods = a.values;
   }
   o.measure_settings.table_periods = o.periods;
+  if (inelastic.empty() && !(ductility.empty() && strength_ratio.empty() && alpha.empty())) {
+    return command.usage_error("--ductility, --strength-ratio and --alpha need --inelastic FILE");
+  }
+  if (!inelastic.empty()) {
+    o.inelastic.wanted = true;
+    if (ductility.empty() && strength_ratio.empty()) ductility = "1.5,2,4,6";
+    if (!ductility.empty()) {
+      const spectra::parsed_values d = spectra::inelastic::parse_ductilities(ductility);
+      if (!d.status.ok()) return command.usage_error("--ductility: " + d.status.what);
+      o.inelastic.ductilities = d.values;
+    }
+    if (!strength_ratio.empty()) {
+      const spectra::parsed_values r = spectra::inelastic::parse_strength_ratios(strength_ratio);
+      if (!r.status.ok()) return command.usage_error("--strength-ratio: " + r.status.what);
+      o.inelastic.strength_ratios = r.values;
+    }
+    if (!alpha.empty()) {
+      const spectra::parsed_values a = spectra::inelastic::parse_alpha(alpha);
+      if (!a.status.ok()) return command.usage_error("--alpha: " + a.status.what);
+      o.inelastic.alpha = a.values[0];
+    }
+  }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();
 
@@ -200,8 +236,9 @@ int main(int argc, char** argv) {
   base::status why;
   const auto table = files.claim(output, why);
   if (!table) fail(why);
-  std::unique_ptr<edge::output_file> intensity, report_page;
+  std::unique_ptr<edge::output_file> intensity, report_page, inelastic_table;
   if (!ims.empty() && !(intensity = files.claim(ims, why))) fail(why);
+  if (!inelastic.empty() && !(inelastic_table = files.claim(inelastic, why))) fail(why);
   if (!page.empty() && !(report_page = files.claim(page, why))) fail(why);
   if (!plot_folder.empty()) {
     if (const base::status made = edge::make_output_folder(disk, plot_folder); !made.ok()) {
@@ -236,11 +273,13 @@ int main(int argc, char** argv) {
       report_page.get(), disk, base::folder_of(page), info);
   for (const base::status& s : list.failures) pictures.failed(s);
   const bool pictures_wanted = !plot_folder.empty() || !page.empty();
-  status = std::max(
-      status, sdofspec::run(o, disk, words,
-                            {table.get(), intensity.get(), pictures_wanted ? &pictures : nullptr}));
+  status = std::max(status, sdofspec::run(o, disk, words,
+                                          {.table = table.get(),
+                                           .intensity = intensity.get(),
+                                           .inelastic = inelastic_table.get(),
+                                           .sink = pictures_wanted ? &pictures : nullptr}));
   for (const base::status& s : picture_failures) fail(s);
-  for (edge::output_file* out : {table.get(), intensity.get()}) {
+  for (edge::output_file* out : {table.get(), intensity.get(), inelastic_table.get()}) {
     if (!out) continue;
     if (const base::status committed = out->commit(); !committed.ok()) fail(committed);
   }

@@ -18,7 +18,7 @@ struct options {
   std::vector<double> periods;
   std::vector<double> dampings;
   std::optional<base::acceleration_unit> units;
-  std::optional<double> counts_per_unit;     // --counts-per-unit: for records of counts
+  std::optional<double> counts_per_unit;    // --counts-per-unit: for records of counts
   const records::format* format = nullptr;  // --format: every record read as this one
   unsigned jobs = 1;
   bool rotd = false;
@@ -26,6 +26,13 @@ struct options {
   bool detrend = false;
   bool intensity_measures = false;  // --ims
   measures::settings measure_settings;
+  // --inelastic: constant-ductility and constant-strength spectra of bilinear oscillators.
+  struct inelastic_request {
+    bool wanted = false;
+    std::vector<double> ductilities;      // --ductility
+    std::vector<double> strength_ratios;  // --strength-ratio
+    double alpha = 0;                     // --alpha
+  } inelastic;
 };
 
 }  // namespace sdofspec

@@ -1,6 +1,7 @@
 #include "programs/sdofspec/run.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "programs/sdofspec/ordered_pool.h"
 #include "programs/sdofspec/plan.h"
 #include "records/registry.h"
+#include "spectra/inelastic/spectrum.h"
 #include "spectra/spectrum.h"
 #include "tables/spectra_table.h"
 
@@ -40,7 +42,16 @@ struct measure_task {
   int side = 0;
   std::size_t measure = 0;
 };
-using task = std::variant<spectrum_task, measure_task>;
+// The inelastic spectra of one side of a unit at one damping: constant ductility (kind 0) or
+// constant strength (kind 1).
+struct inelastic_task {
+  std::size_t unit = 0;
+  int side = 0;
+  std::size_t request = 0;
+  int kind = 0;
+};
+using task = std::variant<spectrum_task, measure_task, inelastic_task>;
+const char* const inelastic_kinds[2] = {"ductility", "strength"};
 
 struct unit_result {
   std::vector<spectra::spectral_ordinate> first, second;
@@ -60,7 +71,10 @@ struct job_state {
   std::vector<task> tasks;
   // Measures of their own task: [unit][side][measure].
   std::vector<std::vector<std::vector<measure_values>>> own;
-  std::string table, intensity;
+  // Inelastic rows: [unit][side][request][kind].
+  std::vector<std::vector<std::vector<std::array<std::vector<spectra::inelastic::ordinate>, 2>>>>
+      inelastic;
+  std::string table, intensity, inelastic_table;
   std::vector<std::pair<base::status, bool>> messages;  // (words, warning), in order
   report::record_result result;
   bool has_result = false;
@@ -104,6 +118,26 @@ class program {
         columns.insert(columns.end(), m.columns.begin(), m.columns.end());
       }
       out_.intensity->write(tables::header(columns));
+    }
+    if (out_.inelastic) {
+      std::vector<tables::column> columns = tables::name_columns();
+      const std::vector<tables::column> values = {
+          {"spectrum", "", "Spectrum"},
+          {"damping", "", "Damping"},
+          {"alpha", "", "Post-yield stiffness ratio"},
+          {"period_s", "s", "T"},
+          {"target", "", "Ductility or strength ratio sought"},
+          {"fy_norm", "", "f_y / f_0"},
+          {"r_mu", "", "R_mu"},
+          {"cy_g", "g", "C_y"},
+          {"dy_cm", "cm", "u_y"},
+          {"ay_g", "g", "A_y"},
+          {"um_cm", "cm", "u_m"},
+          {"c_mu", "", "C_mu"},
+          {"ductility", "", "Ductility reached"},
+          {"vh_cm_s", "cm/s", "Hysteretic energy, sqrt(2 E_H)"}};
+      columns.insert(columns.end(), values.begin(), values.end());
+      out_.inelastic->write(tables::header(columns));
     }
   }
 
@@ -178,6 +212,26 @@ class program {
         for (int side = 0; side < (units[u].pair ? 2 : 1); ++side) {
           for (std::size_t m = 0; m < all.size(); ++m) {
             if (all[m].own_task) s.tasks.push_back(measure_task{u, side, m});
+          }
+        }
+      }
+    }
+    if (o_.inelastic.wanted) {
+      s.inelastic.resize(units.size());
+      for (std::size_t u = 0; u < units.size(); ++u) {
+        const int sides = units[u].pair ? 2 : 1;
+        s.inelastic[u].resize(static_cast<std::size_t>(sides));
+        for (int side = 0; side < sides; ++side) {
+          s.inelastic[u][static_cast<std::size_t>(side)].resize(requests_.size());
+          // A component of zeros has no strength to find (a word says it is all zero).
+          const std::span<const double> a = side == 0 ? units[u].first : units[u].second;
+          if (std::all_of(a.begin(), a.end(), [](double v) { return v == 0; })) continue;
+          for (std::size_t r = 0; r < requests_.size(); ++r) {
+            for (int kind = 0; kind < 2; ++kind) {
+              if ((kind == 0 ? o_.inelastic.ductilities : o_.inelastic.strength_ratios).empty())
+                continue;
+              s.tasks.push_back(inelastic_task{u, side, r, kind});
+            }
           }
         }
       }
@@ -259,6 +313,19 @@ class program {
         const auto o = spectra::response_spectrum(x.first, x.dt, periods, r.damping, o_.energy);
         std::copy(o.begin(), o.end(), out.first.begin() + at);
       }
+      return;
+    }
+    if (const auto* it = std::get_if<inelastic_task>(&t)) {
+      const unit& x = s.units.units[it->unit];
+      const std::span<const double> a = it->side == 0 ? x.first : x.second;
+      const spectra::inelastic::inelastic_settings settings{
+          .damping = requests_[it->request].damping, .alpha = o_.inelastic.alpha};
+      s.inelastic[it->unit][static_cast<std::size_t>(it->side)][it->request]
+                 [static_cast<std::size_t>(it->kind)] =
+          it->kind == 0 ? spectra::inelastic::constant_ductility_spectrum(
+                              a, x.dt, o_.periods, o_.inelastic.ductilities, settings)
+                        : spectra::inelastic::constant_strength_spectrum(
+                              a, x.dt, o_.periods, o_.inelastic.strength_ratios, settings);
       return;
     }
     const measure_task& mt = std::get<measure_task>(t);
@@ -415,6 +482,7 @@ class program {
           if (out_.sink) s.result.curves.push_back(std::move(curve));
         }
         if (o_.intensity_measures) intensity_row(s, s.files[f].path, g, u, side);
+        if (o_.inelastic.wanted) inelastic_rows(s, s.files[f].path, g, u, side);
       }
     }
     for (const unit& x : units) {
@@ -442,6 +510,48 @@ class program {
     s.results.clear();
     s.files.clear();
     s.own.clear();
+    s.inelastic.clear();
+  }
+
+  // A component's inelastic rows, and its constant-ductility curves for the pictures.
+  void inelastic_rows(job_state& s, const std::string& record, const records::component& g,
+                      std::size_t u, int side) {
+    const tables::row_name name{record, g.channel, g.station, g.azimuth.value_or(NAN)};
+    for (std::size_t r = 0; r < requests_.size(); ++r) {
+      for (std::size_t kind = 0; kind < 2; ++kind) {
+        const std::vector<spectra::inelastic::ordinate>& rows =
+            s.inelastic[u][static_cast<std::size_t>(side)][r][kind];
+        for (const spectra::inelastic::ordinate& o : rows) {
+          if (!o.warning.empty()) {
+            base::status w = base::failure("component " + g.channel + ": " + o.warning);
+            w.file = record;
+            s.messages.emplace_back(std::move(w), true);
+          }
+          tables::row row(s.inelastic_table);
+          tables::name_fields(row, name);
+          row.text(inelastic_kinds[kind]).number(requests_[r].damping).number(o_.inelastic.alpha);
+          row.number(o.period).number(o.target);
+          for (double v : {o.fy_norm, o.r_mu, o.cy_g, o.dy_cm, o.ay_g, o.um_cm, o.c_mu, o.ductility,
+                           o.hysteretic_velocity}) {
+            row.number(v);
+          }
+          row.end();
+        }
+        if (kind != 0 || !out_.sink || rows.empty()) continue;
+        report::inelastic_curves set{g.channel, requests_[r].damping, o_.inelastic.alpha, {}};
+        for (double mu : o_.inelastic.ductilities) {
+          report::inelastic_curves::curve c{mu, {}, {}, {}};
+          for (const spectra::inelastic::ordinate& o : rows) {
+            if (o.target != mu) continue;
+            c.periods.push_back(o.period);
+            c.r_mu.push_back(o.r_mu);
+            c.c_mu.push_back(o.c_mu);
+          }
+          set.curves.push_back(std::move(c));
+        }
+        s.result.inelastic.push_back(std::move(set));
+      }
+    }
   }
 
   // The name of a rotated row: its station and the azimuth of the pair's first component, from
@@ -493,6 +603,7 @@ class program {
     if (s.failed) failed_ = true;
     out_.table->write(s.table);
     if (out_.intensity) out_.intensity->write(s.intensity);
+    if (out_.inelastic) out_.inelastic->write(s.inelastic_table);
     if (out_.sink && s.has_result) out_.sink->record(s.result);
     records_done_ += plan_.jobs[j].files.size();
     states_[j].reset();

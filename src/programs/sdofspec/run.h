@@ -27,6 +27,7 @@ class reporter {
 struct outputs {
   edge::output_file* table = nullptr;      // always
   edge::output_file* intensity = nullptr;  // with --ims
+  edge::output_file* inelastic = nullptr;  // with --inelastic
   report::record_sink* sink = nullptr;     // pictures and the report page
 };
 

@@ -43,7 +43,7 @@ result run_in_memory(const options& o, testing_support::fake_disk& disk) {
   const auto table = files.claim("table.csv", why);
   const auto intensity = o.intensity_measures ? files.claim("ims.csv", why) : nullptr;
   memory_reporter words;
-  const int status = run(o, disk, words, {table.get(), intensity.get(), nullptr});
+  const int status = run(o, disk, words, {.table = table.get(), .intensity = intensity.get()});
   EXPECT_TRUE(table->commit().ok());
   if (intensity) {
     EXPECT_TRUE(intensity->commit().ok());
@@ -80,7 +80,8 @@ TEST(Run, BrokenRecordsAreReportedAndSkipped) {
       "sdofspec: gone.csv: No such file or directory\n");
   EXPECT_EQ(lines(one.table), 1 + 4 * 2 * 21);  // three components and one, two dampings
   EXPECT_EQ(one.table.find("a.csv,NS,,,0.02,0.01,"), one.table.find('\n') + 1);
-  EXPECT_LT(one.table.find("a.csv,UD,,,0.05,10,"), one.table.find("RSN6_180.AT2,180,El Centro Array #9,180,0.02,0.01,"));
+  EXPECT_LT(one.table.find("a.csv,UD,,,0.05,10,"),
+            one.table.find("RSN6_180.AT2,180,El Centro Array #9,180,0.02,0.01,"));
   o.jobs = 4;
   const result four = run_in_memory(o, env);
   EXPECT_EQ(four.table, one.table);
@@ -106,9 +107,33 @@ TEST(Run, PeerRecordsPairUp) {
             "sdofspec: warning: RSN6_180.AT2, RSN6_270.AT2: 5346 and 5345 samples: the pair is "
             "cut to 5345\n");
   EXPECT_EQ(lines(r.table), 1 + (3 + 3) * 2 * 21u);
-  EXPECT_NE(r.table.find("\nRSN6_180.AT2+RSN6_270.AT2,RotD50,El Centro Array #9,180,0.05,1,"), std::string::npos);
+  EXPECT_NE(r.table.find("\nRSN6_180.AT2+RSN6_270.AT2,RotD50,El Centro Array #9,180,0.05,1,"),
+            std::string::npos);
   EXPECT_EQ(lines(r.intensity), 1 + 3 + 3u);
   EXPECT_NE(r.intensity.find("\nRSN6_UP.AT2,UP,El Centro Array #9,,"), std::string::npos);
+}
+
+// The inelastic table: a row per component, spectrum kind, period and target; a component of
+// zeros has none.
+TEST(Run, InelasticRows) {
+  testing_support::fake_disk env;
+  env.files["ns.csv"] = data("elcentro1940-ns-textbook.csv");  // its EW and UD are zero
+  options o = standard({"ns.csv"});
+  o.periods = {0.5, 1};
+  o.dampings = {0.05};
+  o.inelastic = {.wanted = true, .ductilities = {4}, .strength_ratios = {2}, .alpha = 0};
+  edge::run_files files(env);
+  base::status why;
+  const auto table = files.claim("table.csv", why);
+  const auto inelastic = files.claim("inelastic.csv", why);
+  memory_reporter words;
+  EXPECT_EQ(run(o, env, words, {.table = table.get(), .inelastic = inelastic.get()}), 0);
+  ASSERT_TRUE(inelastic->commit().ok());
+  const std::string& text = env.files["inelastic.csv"];
+  EXPECT_EQ(lines(text), 1 + 2 * 2u);
+  EXPECT_EQ(text.find("ns.csv,EW"), std::string::npos);
+  EXPECT_NE(text.find("\nns.csv,NS,,,ductility,0.05,0,0.5,4,"), std::string::npos);
+  EXPECT_NE(text.find("\nns.csv,NS,,,strength,0.05,0,1,2,0.5,2,"), std::string::npos);
 }
 
 TEST(Run, CsvFieldsAndNumbers) {
