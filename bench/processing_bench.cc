@@ -1,7 +1,9 @@
 // Processing one component of 16396 samples 0.005 s apart (a typical PEER record): the whole
 // chain of a raw record (mean, 2 s taper, pads, order-4 acausal high-pass at 0.1 Hz, baseline),
-// and its stages on the padded samples: the forward-backward filter (what SciPy's sosfiltfilt
-// does), the same sample after sample, the baseline correction, the integration. The samples
+// with fresh memory and in a workspace kept from component to component, and its stages on the
+// padded samples: the forward-backward filter (what SciPy's sosfiltfilt does), with fresh room
+// for its blocks and with room kept, the same sample after sample, the baseline correction, the
+// integration. The samples
 // are read from the file PROCESSING_BENCH_SAMPLES names, when it does (one value a line, as
 // bench/processing_vs_scipy.py writes them), else made here.
 #include <benchmark/benchmark.h>
@@ -90,6 +92,17 @@ void BM_ProcessComponent(benchmark::State& state) {
 }
 BENCHMARK(BM_ProcessComponent);
 
+// As a run processes component after component on a thread: the workspace kept.
+void BM_ProcessComponentInWorkspace(benchmark::State& state) {
+  processing::workspace w;
+  for (auto _ : state) {
+    processing::processed p = processing::process(samples(), dt, chain, w);
+    benchmark::DoNotOptimize(p.acceleration.data());
+  }
+  counters(state, samples().size());
+}
+BENCHMARK(BM_ProcessComponentInWorkspace);
+
 void BM_FilterForwardBackward(benchmark::State& state) {
   const std::vector<processing::section> s = processing::butterworth_highpass(4, 0.1, dt);
   const std::vector<double> x = padded();
@@ -102,6 +115,21 @@ void BM_FilterForwardBackward(benchmark::State& state) {
   counters(state, x.size());
 }
 BENCHMARK(BM_FilterForwardBackward);
+
+// The same with the room for the blocks kept from call to call.
+void BM_FilterForwardBackwardInRoom(benchmark::State& state) {
+  const std::vector<processing::section> s = processing::butterworth_highpass(4, 0.1, dt);
+  const std::vector<double> x = padded();
+  std::vector<double> y, room(x.size());
+  const processing::instruction_set set = processing::best_instruction_set();
+  for (auto _ : state) {
+    y = x;
+    processing::detail::filter_forward_backward(s, y, set, room);
+    benchmark::DoNotOptimize(y.data());
+  }
+  counters(state, x.size());
+}
+BENCHMARK(BM_FilterForwardBackwardInRoom);
 
 // The same filter without the blocks: both passes sample after sample.
 void BM_FilterForwardBackwardPlain(benchmark::State& state) {

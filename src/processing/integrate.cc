@@ -9,14 +9,16 @@ namespace {
 template <bool keep_velocity>
 void trapezoids(std::span<const double> a, double dt, std::span<double> velocity,
                 std::span<double> d) {
+  // v and d stay in registers: read back from memory, each sample would wait for the store.
   const double half = dt / 2;
-  double v = 0;
+  double v = 0, u = 0;
   if constexpr (keep_velocity) velocity[0] = 0;
   d[0] = 0;
   for (std::size_t i = 1; i < a.size(); ++i) {
     const double next = v + (a[i - 1] + a[i]) * half;
-    d[i] = d[i - 1] + (v + next) * half;
+    u = u + (v + next) * half;
     v = next;
+    d[i] = u;
     if constexpr (keep_velocity) velocity[i] = v;
   }
 }

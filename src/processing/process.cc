@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 #include <numbers>
 
 #include "base/numbers.h"
@@ -120,6 +119,11 @@ base::status check(const steps& s, double dt, std::size_t n) {
 }
 
 processed process(std::span<const double> acceleration, double dt, const steps& s) {
+  workspace w;
+  return process(acceleration, dt, s, w);
+}
+
+processed process(std::span<const double> acceleration, double dt, const steps& s, workspace& w) {
   assert(check(s, dt, acceleration.size()).ok());
   processed out;
   if (!s.any()) {
@@ -145,12 +149,12 @@ processed process(std::span<const double> acceleration, double dt, const steps& 
     const std::vector<section> low = butterworth_lowpass(s.order, *s.lowpass, dt);
     sections.insert(sections.end(), low.begin(), low.end());
   }
-  // One room for the filter's blocks and then the baseline's displacement: memory touched once
-  // per component.
+  if (sections.empty() && !s.baseline) return out;
+  // One room for the filter's blocks and then the baseline's displacement.
   const instruction_set set = best_instruction_set();
   const std::size_t size = out.acceleration.size();
-  const std::unique_ptr<double[]> scratch = std::make_unique_for_overwrite<double[]>(size);
-  const std::span<double> room(scratch.get(), size);
+  if (w.room.size() < size) w.room.resize(size);
+  const std::span<double> room(w.room.data(), size);
   if (!sections.empty()) {
     if (s.causal) {
       std::vector<double> rest(2 * sections.size(), 0.0);

@@ -163,14 +163,14 @@ TEST(SosFilter, BlocksAgreeWithThePlainPass) {
     int order;
     double dt;
     std::size_t n;
-    double tolerance;  // of the peak
+    double tolerance;  // of the peak, for one pass; twice that forward and backward
   };
   const row rows[] = {
       {"band-pass, samples past the last row of blocks", 0.5, 20, 4, 0.01, 5003, 1e-13},
       {"odd order, blocks of just 68 samples", 1, 0, 7, 0.01, 1100, 1e-13},
       // The transition over a block has entries in the hundreds that cancel: carried in
-      // doubles, 3e-9 of the peak; in double-double, the plain pass's own rounding.
-      {"corner at 1.5e-4 of the sampling rate", 0.03, 0, 4, 0.005, 48000, 3e-11},
+      // doubles, 1.2e-11 of the peak; in double-double, 2e-12.
+      {"corner at 1.5e-4 of the sampling rate", 0.03, 0, 4, 0.005, 48000, 5e-12},
   };
   for (const row& r : rows) {
     SCOPED_TRACE(r.name);
@@ -185,7 +185,7 @@ TEST(SosFilter, BlocksAgreeWithThePlainPass) {
 
     std::vector<double> both = x;
     detail::filter_forward_backward(s, both, instruction_set::baseline);
-    EXPECT_LE(largest_difference(plain_forward_backward(s, x), both), r.tolerance * peak(x));
+    EXPECT_LE(largest_difference(plain_forward_backward(s, x), both), 2 * r.tolerance * peak(x));
     if (best_instruction_set() == instruction_set::avx2) {
       std::vector<double> wide = x;
       detail::filter_forward_backward(s, wide, instruction_set::avx2);
