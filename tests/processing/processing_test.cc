@@ -74,7 +74,8 @@ TEST(Integrate, ClosedForms) {
     EXPECT_EQ(c.velocity[i], 3 * t);            // the trapezoid is exact on a constant...
     EXPECT_EQ(c.displacement[i], 1.5 * t * t);  // ...and on the linear velocity
     EXPECT_EQ(l.velocity[i], t * t / 2);
-    EXPECT_EQ(l.displacement[i], t * t * t / 6 + h * h * t / 12);  // the rule's own error
+    // t^3 / 6 + h^2 t / 12 (the rule's own error) = (2 i^3 + i) / 96, a multiple of 1/32
+    EXPECT_EQ(l.displacement[i], static_cast<double>((2 * i * i * i + i) / 3) / 32);
   }
   EXPECT_TRUE(integrate(std::vector<double>{}, h).velocity.empty());
 }
@@ -191,17 +192,6 @@ TEST(SosFilter, BlocksAgreeWithThePlainPass) {
       detail::filter_forward_backward(s, wide, instruction_set::avx2);
       EXPECT_EQ(wide, both);
     }
-  }
-}
-
-// Under a constant input, the steady state is where the cascade ends up from rest.
-TEST(SosFilter, SteadyStateIsWhereAConstantLeadsTo) {
-  for (const std::vector<section>& s : {butterworth_highpass(3, 1, 0.01),
-                                        butterworth_lowpass(4, 5, 0.01), cascade(1, 5, 2, 0.01)}) {
-    std::vector<double> x(20000, 2.5), state(2 * s.size(), 0.0);
-    detail::filter_plain(s, x, state);
-    const std::vector<double> steady = steady_state(s);
-    for (std::size_t c = 0; c < state.size(); ++c) EXPECT_NEAR(state[c], 2.5 * steady[c], 1e-9);
   }
 }
 
@@ -323,32 +313,15 @@ TEST(Process, PeaksKeptWhenNothingLiesBelowTheCorner) {
   EXPECT_GT(std::abs(inside.pgv - before.pgv), 0.05 * before.pgv);
 }
 
-// Mean, taper and pads by themselves: the pads' length, the window of the mean, the taper's
-// weights at the ends; nothing asked, nothing done.
-TEST(Process, MeanTaperPads) {
+// Nothing asked, nothing done; the pads are 0.75 n / fc at each end (mean, taper and pre-event
+// window are checked against NumPy in scipy_reference.py).
+TEST(Process, NothingAskedAndPads) {
   const std::vector<double> a = noise(2001, 40, 5);  // 20 s at 0.01 s
   EXPECT_EQ(process(a, 0.01, {}).acceleration, a);
-
   const processed padded = process(a, 0.01, {.highpass = 0.1, .order = 4});
-  EXPECT_EQ(padded.leading_pad, 3000u);  // 0.75 * 4 / 0.1 = 30 s at each end
+  EXPECT_EQ(padded.leading_pad, 3000u);  // 30 s
   EXPECT_EQ(padded.trailing_pad, 3000u);
   EXPECT_EQ(padded.acceleration.size(), 8001u);
-
-  const processed early = process(a, 0.01, {.pre_event = 5});
-  double sum = 0;
-  for (std::size_t i = 0; i < 500; ++i) sum += early.acceleration[i];  // t < 5 s
-  EXPECT_NEAR(sum / 500, 0, 1e-12 * peak(a));
-
-  double mean = 0;
-  for (double v : a) mean += v;
-  mean /= static_cast<double>(a.size());
-  const processed tapered = process(a, 0.01, {.taper = 2});
-  for (const std::size_t i : {0u, 50u, 100u, 199u, 200u, 1000u}) {
-    const double t = static_cast<double>(i) * 0.01;
-    const double w = t < 2 ? (1 - std::cos(pi * t / 2)) / 2 : 1;
-    EXPECT_NEAR(tapered.acceleration[i], w * (a[i] - mean), 1e-12 * peak(a)) << i;
-    EXPECT_NEAR(tapered.acceleration[2000 - i], w * (a[2000 - i] - mean), 1e-12 * peak(a)) << i;
-  }
 }
 
 TEST(Process, Describe) {
