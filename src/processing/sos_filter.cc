@@ -59,6 +59,8 @@ template <class V, bool write>
   constexpr std::size_t width = vectors::width<V>;
   constexpr std::size_t group = 4;
   static_assert(lanes % (width * group) == 0);
+  // A copy the rows cannot overlap: the coefficients stay in registers.
+  const section c = s;
   for (std::size_t chunk = 0; chunk < lanes; chunk += width * group) {
     V m1[group], m2[group];
     for (std::size_t g = 0; g < group; ++g) {
@@ -69,9 +71,9 @@ template <class V, bool write>
       double* row = rows + (backward ? steps - 1 - m : m) * lanes + chunk;
       for (std::size_t g = 0; g < group; ++g) {
         const V u = load<V>(row + g * width);
-        const V v = s.b0 * u + m1[g];
-        m1[g] = (s.b1 * u + m2[g]) - s.a1 * v;
-        m2[g] = s.b2 * u - s.a2 * v;
+        const V v = c.b0 * u + m1[g];
+        m1[g] = (c.b1 * u + m2[g]) - c.a1 * v;
+        m2[g] = c.b2 * u - c.a2 * v;
         if constexpr (write) store(row + g * width, v);
       }
     }
@@ -82,38 +84,117 @@ template <class V, bool write>
   }
 }
 
-using section_runner = void (*)(const section&, double*, std::size_t, bool, double*, double*);
-struct runners {
-  section_runner to_end;    // only the memories the lanes end in
-  section_runner in_place;  // the outputs too
+// Block l of x (samples l * steps to (l + 1) * steps) into lane l of rows (sample m at
+// [m * lanes + l]), or back: square tiles of a vector's width, turned over in registers.
+inline void transpose(vectors::pair (&r)[2]) {
+  const vectors::pair a = r[0], b = r[1];
+  r[0] = __builtin_shufflevector(a, b, 0, 2);
+  r[1] = __builtin_shufflevector(a, b, 1, 3);
+}
+#if defined(__x86_64__)
+[[gnu::always_inline]] inline void transpose(vectors::quad (&r)[4]) {
+  const vectors::quad t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
+  const vectors::quad t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
+  const vectors::quad t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
+  const vectors::quad t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
+  r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+  r[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+  r[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+  r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+#endif
+
+template <class V, bool into_lanes>
+[[gnu::always_inline]] inline void move_blocks(double* x, std::size_t steps, double* rows) {
+  using vectors::load, vectors::store;
+  constexpr std::size_t width = vectors::width<V>;
+  static_assert(lanes % width == 0);
+  std::size_t m0 = 0;
+  for (; m0 + width <= steps; m0 += width) {
+    for (std::size_t l0 = 0; l0 < lanes; l0 += width) {
+      V tile[width];
+      for (std::size_t i = 0; i < width; ++i) {
+        tile[i] =
+            into_lanes ? load<V>(x + (l0 + i) * steps + m0) : load<V>(rows + (m0 + i) * lanes + l0);
+      }
+      transpose(tile);
+      for (std::size_t i = 0; i < width; ++i) {
+        if constexpr (into_lanes) {
+          store(rows + (m0 + i) * lanes + l0, tile[i]);
+        } else {
+          store(x + (l0 + i) * steps + m0, tile[i]);
+        }
+      }
+    }
+  }
+  for (; m0 < steps; ++m0) {
+    for (std::size_t l = 0; l < lanes; ++l) {
+      if constexpr (into_lanes) {
+        rows[m0 * lanes + l] = x[l * steps + m0];
+      } else {
+        x[l * steps + m0] = rows[m0 * lanes + l];
+      }
+    }
+  }
+}
+
+// What runs on an instruction set: one section over the lanes, for the memories the lanes end
+// in or in place; the record into blocks and back.
+struct kernels {
+  void (*to_end)(const section&, double*, std::size_t, bool, double*, double*);
+  void (*in_place)(const section&, double*, std::size_t, bool, double*, double*);
+  void (*to_lanes)(double*, std::size_t, double*);
+  void (*from_lanes)(double*, std::size_t, double*);
 };
 
-void to_end_baseline(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
+template <class V>
+struct kernels_of {
+  static void to_end(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
                      double* z2) {
-  run_section<vectors::pair, false>(s, rows, steps, backward, z1, z2);
-}
-void in_place_baseline(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
+    run_section<V, false>(s, rows, steps, backward, z1, z2);
+  }
+  static void in_place(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
                        double* z2) {
-  run_section<vectors::pair, true>(s, rows, steps, backward, z1, z2);
-}
+    run_section<V, true>(s, rows, steps, backward, z1, z2);
+  }
+  static void to_lanes(double* x, std::size_t steps, double* rows) {
+    move_blocks<V, true>(x, steps, rows);
+  }
+  static void from_lanes(double* x, std::size_t steps, double* rows) {
+    move_blocks<V, false>(x, steps, rows);
+  }
+};
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] void to_end_avx2(const section& s, double* rows, std::size_t steps,
-                                         bool backward, double* z1, double* z2) {
-  run_section<vectors::quad, false>(s, rows, steps, backward, z1, z2);
-}
-[[gnu::target("avx2")]] void in_place_avx2(const section& s, double* rows, std::size_t steps,
-                                           bool backward, double* z1, double* z2) {
-  run_section<vectors::quad, true>(s, rows, steps, backward, z1, z2);
-}
+// The same, compiled for AVX2.
+struct avx2_kernels {
+  [[gnu::target("avx2")]] static void to_end(const section& s, double* rows, std::size_t steps,
+                                             bool backward, double* z1, double* z2) {
+    run_section<vectors::quad, false>(s, rows, steps, backward, z1, z2);
+  }
+  [[gnu::target("avx2")]] static void in_place(const section& s, double* rows, std::size_t steps,
+                                               bool backward, double* z1, double* z2) {
+    run_section<vectors::quad, true>(s, rows, steps, backward, z1, z2);
+  }
+  [[gnu::target("avx2")]] static void to_lanes(double* x, std::size_t steps, double* rows) {
+    move_blocks<vectors::quad, true>(x, steps, rows);
+  }
+  [[gnu::target("avx2")]] static void from_lanes(double* x, std::size_t steps, double* rows) {
+    move_blocks<vectors::quad, false>(x, steps, rows);
+  }
+};
 #endif
 
-runners runners_for(instruction_set set) {
+kernels kernels_for(instruction_set set) {
 #if defined(__x86_64__)
-  if (set == instruction_set::avx2) return {to_end_avx2, in_place_avx2};
+  if (set == instruction_set::avx2) {
+    return {avx2_kernels::to_end, avx2_kernels::in_place, avx2_kernels::to_lanes,
+            avx2_kernels::from_lanes};
+  }
 #endif
   (void)set;
-  return {to_end_baseline, in_place_baseline};
+  using baseline = kernels_of<vectors::pair>;
+  return {baseline::to_end, baseline::in_place, baseline::to_lanes, baseline::from_lanes};
 }
 
 // Double-double numbers: hi + lo, |lo| at most half an ulp of hi, about 106 bits. The error-free
@@ -180,7 +261,7 @@ carry transition(const section& s, std::size_t n) {
 // One section over the blocks held lane by lane in `rows` (sample m of block l at
 // [m * lanes + l]), forwards (block 0 first) or backwards, from the memory z (two values),
 // left as the pass ends.
-void blocked_section(const section& s, const runners& run, double* rows, std::size_t steps,
+void blocked_section(const section& s, const kernels& run, double* rows, std::size_t steps,
                      bool backward, double* z) {
   // The blocks in the order the pass meets them.
   const auto block = [&](std::size_t k) { return backward ? lanes - 1 - k : k; };
@@ -211,29 +292,6 @@ void blocked_section(const section& s, const runners& run, double* rows, std::si
   z[1] = start2[block(lanes - 1)];
 }
 
-// Block l of x (samples l * steps to (l + 1) * steps) into lane l of rows, and back, in tiles
-// of 8 rows: a cache line of each block at a time.
-template <bool into_lanes>
-void transpose(double* x, std::size_t steps, double* rows) {
-  constexpr std::size_t tile = 8;
-  std::size_t m0 = 0;
-  const auto move = [&](std::size_t m, std::size_t l) {
-    if constexpr (into_lanes) {
-      rows[m * lanes + l] = x[l * steps + m];
-    } else {
-      x[l * steps + m] = rows[m * lanes + l];
-    }
-  };
-  for (; m0 + tile <= steps; m0 += tile) {
-    for (std::size_t l = 0; l < lanes; ++l) {
-      for (std::size_t m = m0; m < m0 + tile; ++m) move(m, l);
-    }
-  }
-  for (std::size_t l = 0; l < lanes; ++l) {
-    for (std::size_t m = m0; m < steps; ++m) move(m, l);
-  }
-}
-
 void scale_steady_state(std::span<const section> sections, double value, std::span<double> state) {
   const std::vector<double> unit = steady_state(sections);
   for (std::size_t c = 0; c < state.size(); ++c) state[c] = unit[c] * value;
@@ -255,7 +313,7 @@ void passes(std::span<const section> sections, std::span<double> x, std::span<do
     }
     return;
   }
-  const runners run = runners_for(set);
+  const kernels run = kernels_for(set);
   const std::size_t body = steps * lanes, tail = n - body;
   std::unique_ptr<double[]> own;
   double* rows = scratch.data();
@@ -263,7 +321,7 @@ void passes(std::span<const section> sections, std::span<double> x, std::span<do
     own = std::make_unique_for_overwrite<double[]>(body);
     rows = own.get();
   }
-  transpose<true>(x.data(), steps, rows);
+  run.to_lanes(x.data(), steps, rows);
   for (std::size_t j = 0; j < sections.size(); ++j) {
     blocked_section(sections[j], run, rows, steps, false, &state[2 * j]);
   }
@@ -275,7 +333,7 @@ void passes(std::span<const section> sections, std::span<double> x, std::span<do
       blocked_section(sections[j], run, rows, steps, true, &state[2 * j]);
     }
   }
-  transpose<false>(x.data(), steps, rows);
+  run.from_lanes(x.data(), steps, rows);
 }
 
 }  // namespace
