@@ -192,6 +192,14 @@ void subtract_baseline(double* a, std::size_t n, double h, const double (&c)[ter
                                            const double (&c)[terms]) {
   subtract<vectors::quad>(a, n, h, c);
 }
+[[gnu::target("avx2,avx512f,avx512vl")]] void moments_avx512(const double* d, std::size_t n,
+                                                             double h, double (&m)[terms][4]) {
+  moments_of<vectors::quad>(d, n, h, m);
+}
+[[gnu::target("avx2,avx512f,avx512vl")]] void subtract_avx512(double* a, std::size_t n, double h,
+                                                              const double (&c)[terms]) {
+  subtract<vectors::quad>(a, n, h, c);
+}
 #endif
 
 struct kernels {
@@ -200,6 +208,7 @@ struct kernels {
 };
 kernels kernels_for(instruction_set set) {
 #if defined(__x86_64__)
+  if (set == instruction_set::avx512) return {moments_avx512, subtract_avx512};
   if (set == instruction_set::avx2) return {moments_avx2, subtract_avx2};
 #endif
   (void)set;

@@ -8,7 +8,9 @@
 
 namespace processing {
 
-enum class instruction_set { baseline, avx2 };
+// AVX-512 here is AVX2's vectors of four with AVX-512's 32 registers (its wider vectors gain
+// nothing on processors that split them in two).
+enum class instruction_set { baseline, avx2, avx512 };
 
 // The widest set the processor has (worked out once).
 instruction_set best_instruction_set();
@@ -18,7 +20,7 @@ namespace vectors {
 // SSE2, part of every x86-64 processor and the build's baseline.
 using pair = double __attribute__((vector_size(16)));
 #if defined(__x86_64__)
-// AVX2, in the functions compiled for it ([[gnu::target("avx2")]]) only.
+// AVX2, in the functions compiled for it ([[gnu::target("avx2")]] and the like) only.
 using quad = double __attribute__((vector_size(32)));
 #endif
 
