@@ -85,6 +85,7 @@ base::status check(const steps& s, double dt, std::size_t n) {
                  hertz(*s.lowpass));
   }
   if (s.causal && !s.highpass && !s.lowpass) return usage("causal without a filter");
+  if (!(dt > 0) || !std::isfinite(dt)) return base::failure("the interval is not positive");
   if (n < 2) return base::failure("fewer than two samples");
   const double duration = static_cast<double>(n - 1) * dt;
   const double nyquist = 0.5 / dt;
