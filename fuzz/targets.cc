@@ -12,7 +12,11 @@
 #include "base/paths.h"
 #include "base/physics.h"
 #include "plot/outputs.h"
+#include "processing/butterworth.h"
+#include "processing/process.h"
+#include "processing/sos_filter.h"
 #include "records/at2.h"
+#include "records/at2_writer.h"
 #include "records/cosmos.h"
 #include "records/dmg.h"
 #include "records/fortran_format.h"
@@ -194,8 +198,23 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
       if (!(c.dt > 0) || !std::isfinite(c.dt)) return "an interval that is not positive";
       if (c.acceleration.size() < 2) return "fewer than two samples";
       if (c.channel.empty()) return "a component without a name";
+      bool within = true;
       for (double v : c.acceleration) {
         if (!std::isfinite(v)) return "a value that is not finite";
+        within = within && std::abs(v) <= 1e300;
+      }
+      if (!within) continue;
+      const records::read_result back = records::read_at2(records::write_at2(c, "fuzz", {}), {});
+      if (!back.ok()) return "an AT2 file written is not read back: " + back.status.what;
+      const records::component& b = back.components.at(0);
+      if (b.dt != c.dt || b.acceleration.size() != c.acceleration.size()) {
+        return "an AT2 file written reads back with another count or interval";
+      }
+      for (std::size_t i = 0; i < b.acceleration.size(); ++i) {
+        if (!(std::abs(b.acceleration[i] - c.acceleration[i]) <=
+              5e-9 * std::abs(c.acceleration[i]) + 1e-300)) {
+          return "an AT2 file written reads back with another value";
+        }
       }
     }
   }
@@ -345,6 +364,69 @@ std::string check_outputs(const std::uint8_t* data, std::size_t size) {
     }
   }
   return gaps == r.table.missing ? "" : "gaps not counted";
+}
+
+std::string check_processing(const std::uint8_t* data, std::size_t size) {
+  if (size < 12) return {};
+  const auto share = [&](std::size_t at) {  // in [0, 1.2)
+    return (data[at] * 256 + data[at + 1]) / 65536.0 * 1.2;
+  };
+  const double dt = 0.001 * (1 + data[0] % 50);
+  std::vector<double> samples;
+  for (std::size_t at = 12; at + 1 < size; at += 2) {
+    samples.push_back(static_cast<std::int16_t>(data[at] | data[at + 1] << 8) * 0.01);
+  }
+  const std::size_t n = samples.size();
+  const double duration = n > 1 ? static_cast<double>(n - 1) * dt : 0;
+  const std::uint8_t asked = data[2];
+  processing::steps steps;
+  steps.order = data[1] % 10;
+  if (asked & 1) steps.highpass = share(3) * 0.5 / dt;
+  if (asked & 2) steps.lowpass = share(5) * 0.5 / dt;
+  if (asked & 4) steps.taper = share(7) * duration / 2;
+  if (asked & 8) steps.pre_event = share(9) * duration;
+  steps.causal = asked & 16;
+  steps.baseline = asked & 32;
+  if (asked & 64 && steps.highpass) *steps.highpass = -*steps.highpass;
+
+  const base::status ok = processing::check(steps, dt, n);
+  if (!ok.ok()) {
+    if (ok.what.empty()) return "a refusal without words";
+    return ok.code == base::code::usage || ok.code == base::code::bad_input
+               ? ""
+               : "a refusal that is neither usage nor a bad record";
+  }
+  const processing::processed p = processing::process(samples, dt, steps);
+  const std::size_t pad =
+      steps.highpass ? processing::samples_in(0.75 * steps.order / *steps.highpass, dt) : 0;
+  if (p.leading_pad != pad || p.trailing_pad != pad || p.acceleration.size() != n + 2 * pad) {
+    return "pads of another length";
+  }
+  for (double v : p.acceleration) {
+    if (!std::isfinite(v)) return "a processed value that is not finite";
+  }
+  if (!steps.highpass && !steps.lowpass) return {};
+  // The filters alone, in blocks, against the plain pass forwards and backwards.
+  std::vector<processing::section> sections;
+  if (steps.highpass) sections = processing::butterworth_highpass(steps.order, *steps.highpass, dt);
+  if (steps.lowpass) {
+    const auto low = processing::butterworth_lowpass(steps.order, *steps.lowpass, dt);
+    sections.insert(sections.end(), low.begin(), low.end());
+  }
+  std::vector<double> blocks = samples, plain = samples;
+  processing::filter_forward_backward(sections, blocks);
+  for (int pass = 0; pass < 2; ++pass) {
+    std::vector<double> state = processing::steady_state(sections);
+    for (double& z : state) z *= plain[0];
+    processing::detail::filter_plain(sections, plain, state);
+    std::reverse(plain.begin(), plain.end());
+  }
+  double peak = 0, difference = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    peak = std::max(peak, std::abs(samples[i]));
+    difference = std::max(difference, std::abs(blocks[i] - plain[i]));
+  }
+  return difference <= 1e-8 * peak ? "" : "blocks and the plain pass differ";
 }
 
 }  // namespace fuzz

@@ -21,7 +21,9 @@ std::string check_fields(const std::uint8_t* data, std::size_t size);
 
 // sdofspec's record reader (both layouts, told apart by content) on arbitrary bytes: a record
 // read has two samples or more, a positive interval and finite values; a failure names a line
-// of the text; and reading a table in two halves at once gives exactly the same.
+// of the text; reading a table in two halves at once gives exactly the same; and a component
+// read (of values within 1e300 cm/s2), written as an AT2 file and read back, has the same
+// count and interval and its values to 9 digits.
 std::string check_records(const std::uint8_t* data, std::size_t size);
 
 // The fixed-width readers (COSMOS, CSMIP/DMG, SMC) on arbitrary bytes, each whatever its
@@ -43,5 +45,13 @@ std::string check_options(const std::uint8_t* data, std::size_t size);
 // length, as many as its kind has, values finite or gaps, and the gaps counted; a failure
 // names a line of the text.
 std::string check_outputs(const std::uint8_t* data, std::size_t size);
+
+// The processing on arbitrary steps and samples: the first bytes give the order, the steps asked
+// and their values (corners up to past the Nyquist frequency, tapers and pre-event times up to
+// past the record), the rest the samples (16-bit integers). check() refuses with a usage or
+// bad-record failure, or process() gives finite values, the record with its pads, the pads as
+// many at each end as 0.75 n / fc asks; and the filters forward and backward, in blocks, agree
+// with the plain pass.
+std::string check_processing(const std::uint8_t* data, std::size_t size);
 
 }  // namespace fuzz

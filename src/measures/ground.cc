@@ -3,14 +3,8 @@
 namespace measures {
 
 ground_histories integrate(std::span<const double> a, double dt, bool detrend) {
-  ground_histories g;
+  ground_histories g = processing::integrate(a, dt);
   const std::size_t n = a.size();
-  g.velocity.assign(n, 0.0);
-  g.displacement.assign(n, 0.0);
-  for (std::size_t i = 1; i < n; ++i) {
-    g.velocity[i] = g.velocity[i - 1] + (a[i - 1] + a[i]) * (dt / 2);
-    g.displacement[i] = g.displacement[i - 1] + (g.velocity[i - 1] + g.velocity[i]) * (dt / 2);
-  }
   if (detrend && n >= 2) {
     // Least squares d = c + s t over the samples, t = i dt.
     double st = 0, sd = 0, stt = 0, std_ = 0;

@@ -55,5 +55,8 @@ TEST(FuzzCorpus, Options) {
 TEST(FuzzCorpus, Outputs) {
   replay("outputs", 6, fuzz::check_outputs);
 }
+TEST(FuzzCorpus, Processing) {
+  replay("processing", 6, fuzz::check_processing);
+}
 
 }  // namespace
