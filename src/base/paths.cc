@@ -30,6 +30,16 @@ std::string with_extension(std::string_view path, std::string_view extension) {
 
 namespace base {
 
+std::string file_name_part(std::string_view text) {
+  std::string name(text);
+  for (char& c : name) {
+    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '.' || c == '_' || c == '+' || c == '-';
+    if (!keep) c = '_';
+  }
+  return name;
+}
+
 std::vector<std::string> read_path_list(std::string_view text) {
   std::vector<std::string> paths;
   while (!text.empty()) {

@@ -21,6 +21,9 @@ std::string with_extension(std::string_view path, std::string_view extension);
 
 namespace base {
 
+// A text fit to be part of a file name: anything but letters, digits and ._+- becomes _.
+std::string file_name_part(std::string_view text);
+
 // A list of paths, one per line: edge blanks trimmed, blank lines and lines starting with #
 // skipped.
 std::vector<std::string> read_path_list(std::string_view text);

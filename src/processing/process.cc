@@ -69,7 +69,7 @@ std::size_t samples_in(double seconds, double dt) {
   return static_cast<std::size_t>(std::ceil(count));
 }
 
-base::status check(const steps& s, double dt, std::size_t n) {
+base::status check(const steps& s) {
   if (s.order < 1 || s.order > highest_order) {
     return usage("filter order " + std::to_string(s.order) + " is not from 1 to 8");
   }
@@ -85,6 +85,11 @@ base::status check(const steps& s, double dt, std::size_t n) {
                  hertz(*s.lowpass));
   }
   if (s.causal && !s.highpass && !s.lowpass) return usage("causal without a filter");
+  return {};
+}
+
+base::status check(const steps& s, double dt, std::size_t n) {
+  if (base::status bad = check(s)) return bad;
   if (!(dt > 0) || !std::isfinite(dt)) return base::failure("the interval is not positive");
   if (n < 2) return base::failure("fewer than two samples");
   const double duration = static_cast<double>(n - 1) * dt;

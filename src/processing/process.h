@@ -37,6 +37,8 @@ struct steps {
 // (the duration is (n - 1) dt). A bad-record failure: a record too short for the baseline fit
 // (fewer than 6 samples with the pads).
 base::status check(const steps& s, double dt, std::size_t n);
+// What can be checked without a record: the order, the signs, the two corners, causal.
+base::status check(const steps& s);
 
 struct processed {
   std::vector<double> acceleration;  // cm/s2, the record with its pads

@@ -101,11 +101,7 @@ std::string picture_name(const std::string& record) {
     if (!name.empty()) name += '+';
     name += base::stem(part);
   }
-  for (char& c : name) {
-    const bool keep = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                      c == '.' || c == '_' || c == '+' || c == '-';
-    if (!keep) c = '_';
-  }
+  name = base::file_name_part(name);
   return name.empty() || name == "-" ? "standard-input" : name;
 }
 

@@ -35,7 +35,7 @@ std::vector<column> spectra_columns(bool energy, bool rotated) {
 
 void spectra_row(std::string& out, const row_name& name, double damping, double period,
                  const spectra::spectral_ordinate& o, const kernels::rotated_peaks* rotated,
-                 bool energy, bool rotd_columns) {
+                 bool energy, bool rotd_columns, const std::string* processing) {
   row r(out);
   name_fields(r, name);
   r.number(damping).number(period).number(o.sd);
@@ -48,6 +48,7 @@ void spectra_row(std::string& out, const row_name& name, double damping, double 
     if (energy) r.number(o.relative_energy_velocity).number(o.absolute_energy_velocity);
     if (rotd_columns) r.empty(2);
   }
+  if (processing) r.text(*processing);
   r.end();
 }
 

@@ -26,11 +26,13 @@ void name_fields(row& r, const row_name& n);
 // The columns: with energies the two input-energy velocities, with rotated spectra the angles
 // of RotD00 and RotD100.
 std::vector<column> spectra_columns(bool energy, bool rotated);
+// The last column of every table of a run that processes its records: what was done.
+inline constexpr column processing_column{"processing", "", "Processing"};
 
 // A component's row, or with `rotated` a rotated row (Sd, PSv and PSa of the ordinate, and the
 // angles; Sv, Sa and the energies stay empty).
 void spectra_row(std::string& out, const row_name& name, double damping, double period,
                  const spectra::spectral_ordinate& o, const kernels::rotated_peaks* rotated,
-                 bool energy, bool rotd_columns);
+                 bool energy, bool rotd_columns, const std::string* processing = nullptr);
 
 }  // namespace tables

@@ -2,6 +2,7 @@
 // ground-motion records, from the command line.
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -69,7 +70,8 @@ int main(int argc, char** argv) {
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
               si_tolerance, format, counts_per_unit, bracket, average, inelastic, ductility,
-              strength_ratio, alpha;
+              strength_ratio, alpha, processed_folder;
+  double pre_event = NAN, taper = NAN, highpass = NAN, lowpass = NAN;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
@@ -124,6 +126,24 @@ int main(int argc, char** argv) {
       ->option_text("LIST");
   app.add_option("--alpha", alpha, "Post-yield stiffness over the initial stiffness (default 0)")
       ->option_text("A");
+  app.add_option("--pre-event", pre_event,
+                 "Remove the mean of the first S seconds (default: of the whole record, when "
+                 "any processing is asked)")
+      ->option_text("S");
+  app.add_option("--taper", taper, "A half-cosine taper S seconds long at both ends")
+      ->option_text("S");
+  app.add_option("--highpass", highpass, "An acausal Butterworth high-pass filter at FC Hz")
+      ->option_text("FC");
+  app.add_option("--lowpass", lowpass, "An acausal Butterworth low-pass filter at FC Hz")
+      ->option_text("FC");
+  app.add_option("--order", o.processing.order, "The filters' order, 1 to 8 (default 4)")
+      ->option_text("N");
+  app.add_flag("--causal", o.processing.causal, "Filter in one pass forward (not zero phase)");
+  app.add_flag("--baseline", o.processing.baseline,
+               "Remove the displacement's degree-6 polynomial baseline after filtering");
+  app.add_option("--write-processed", processed_folder,
+                 "Write each processed component as a PEER .AT2 file into DIR")
+      ->option_text("DIR");
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
@@ -186,6 +206,19 @@ int main(int argc, char** argv) {
     o.measure_settings.average_periods = a.values;
   }
   o.measure_settings.table_periods = o.periods;
+  for (const auto& [value, step] :
+       {std::pair{pre_event, &o.processing.pre_event}, std::pair{taper, &o.processing.taper},
+        std::pair{highpass, &o.processing.highpass}, std::pair{lowpass, &o.processing.lowpass}}) {
+    if (!std::isnan(value)) *step = value;
+  }
+  // What the steps are checked for before any record is read; the rest, record by record.
+  if (o.processing.any()) {
+    if (const base::status s = processing::check(o.processing); !s.ok()) {
+      return command.usage_error(s.what);
+    }
+  } else if (o.processing.causal || o.processing.order != 4 || !processed_folder.empty()) {
+    return command.usage_error("--causal, --order and --write-processed need a processing step");
+  }
   if (inelastic.empty() && !(ductility.empty() && strength_ratio.empty() && alpha.empty())) {
     return command.usage_error("--ductility, --strength-ratio and --alpha need --inelastic FILE");
   }
@@ -240,10 +273,9 @@ int main(int argc, char** argv) {
   if (!ims.empty() && !(intensity = files.claim(ims, why))) fail(why);
   if (!inelastic.empty() && !(inelastic_table = files.claim(inelastic, why))) fail(why);
   if (!page.empty() && !(report_page = files.claim(page, why))) fail(why);
-  if (!plot_folder.empty()) {
-    if (const base::status made = edge::make_output_folder(disk, plot_folder); !made.ok()) {
-      fail(made);
-    }
+  for (const std::string* folder : {&plot_folder, &processed_folder}) {
+    if (folder->empty()) continue;
+    if (const base::status made = edge::make_output_folder(disk, *folder); !made.ok()) fail(made);
   }
   if (status != status_of_lists) return status;  // nothing computed: an output could not be had
 
@@ -277,7 +309,9 @@ int main(int argc, char** argv) {
                                           {.table = table.get(),
                                            .intensity = intensity.get(),
                                            .inelastic = inelastic_table.get(),
-                                           .sink = pictures_wanted ? &pictures : nullptr}));
+                                           .sink = pictures_wanted ? &pictures : nullptr,
+                                           .processed_folder = processed_folder,
+                                           .files = &files}));
   for (const base::status& s : picture_failures) fail(s);
   for (edge::output_file* out : {table.get(), intensity.get(), inelastic_table.get()}) {
     if (!out) continue;

@@ -8,6 +8,7 @@
 
 #include "base/physics.h"
 #include "measures/measure.h"
+#include "processing/process.h"
 #include "records/registry.h"
 
 namespace sdofspec {
@@ -25,6 +26,7 @@ struct options {
   bool energy = false;
   bool detrend = false;
   bool intensity_measures = false;  // --ims
+  processing::steps processing;     // applied to every component before any measure
   measures::settings measure_settings;
   // --inelastic: constant-ductility and constant-strength spectra of bilinear oscillators.
   struct inelastic_request {

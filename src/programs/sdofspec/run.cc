@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <span>
 #include <variant>
@@ -20,6 +21,7 @@
 #include "measures/spectrum_intensity.h"
 #include "programs/sdofspec/ordered_pool.h"
 #include "programs/sdofspec/plan.h"
+#include "records/at2_writer.h"
 #include "records/registry.h"
 #include "spectra/inelastic/spectrum.h"
 #include "spectra/spectrum.h"
@@ -79,8 +81,15 @@ struct job_state {
   report::record_result result;
   bool has_result = false;
   bool failed = false;
+  bool usage = false;                      // a processing step that a record cannot take: status 2
   std::atomic<bool> out_of_memory{false};  // a task could not have the memory it needed
 };
+
+std::string join(const std::vector<std::string>& steps) {
+  std::string words;
+  for (const std::string& step : steps) words += (words.empty() ? "" : "; ") + step;
+  return words;
+}
 
 std::size_t columns_of(const measures::measure& m) {
   return m.columns.size();
@@ -105,18 +114,21 @@ class program {
     w.deliver = [this](std::size_t j) { deliver(j); };
     run_in_order(plan_.jobs.size(), std::max(1u, o_.jobs), std::max<std::size_t>(2, 2 * o_.jobs),
                  w);
-    return failed_ ? 1 : 0;
+    return usage_ ? 2 : failed_ ? 1 : 0;
   }
 
  private:
   void write_headers() {
     const bool rotd_columns = o_.rotd || !o_.pairs.empty();
-    out_.table->write(tables::header(tables::spectra_columns(o_.energy, rotd_columns)));
+    std::vector<tables::column> spectra = tables::spectra_columns(o_.energy, rotd_columns);
+    if (o_.processing.any()) spectra.push_back(tables::processing_column);
+    out_.table->write(tables::header(spectra));
     if (out_.intensity) {
       std::vector<tables::column> columns = tables::name_columns();
       for (const measures::measure& m : measures::all()) {
         columns.insert(columns.end(), m.columns.begin(), m.columns.end());
       }
+      if (o_.processing.any()) columns.push_back(tables::processing_column);
       out_.intensity->write(tables::header(columns));
     }
     if (out_.inelastic) {
@@ -137,6 +149,7 @@ class program {
           {"ductility", "", "Ductility reached"},
           {"vh_cm_s", "cm/s", "Hysteretic energy, sqrt(2 E_H)"}};
       columns.insert(columns.end(), values.begin(), values.end());
+      if (o_.processing.any()) columns.push_back(tables::processing_column);
       out_.inelastic->write(tables::header(columns));
     }
   }
@@ -170,6 +183,7 @@ class program {
           } else {
             f.components = std::move(r.components);
             for (const records::component& c : f.components) check_peak(s, f.path, c);
+            if (o_.processing.any()) process_file(s, f);
           }
         }
       } catch (const std::bad_alloc&) {
@@ -239,6 +253,39 @@ class program {
     const std::size_t count = s.tasks.size();
     states_[j] = std::move(state);
     return count;
+  }
+
+  // Each component processed as asked (its samples replaced by the processed record, pads
+  // and all), and written out where asked. A step the record cannot take refuses the file.
+  void process_file(job_state& s, loaded_file& f) {
+    thread_local processing::workspace room;
+    for (records::component& c : f.components) {
+      base::status why = processing::check(o_.processing, c.dt, c.acceleration.size());
+      if (!why.ok()) {
+        why.file = f.path;
+        why.what = "component " + c.channel + ": " + why.what;
+        s.messages.emplace_back(std::move(why), false);
+        s.failed = true;
+        if (why.code == base::code::usage) s.usage = true;
+        f.components.clear();
+        return;
+      }
+      c.acceleration = processing::process(c.acceleration, c.dt, o_.processing, room).acceleration;
+      if (out_.processed_folder.empty() || !out_.files) continue;
+      const std::string name = out_.processed_folder + "/" + std::string(base::stem(f.path)) + "-" +
+                               base::file_name_part(c.channel) + ".AT2";
+      base::status refused;
+      std::unique_lock lock(files_mutex_);  // the output rule's claims are one at a time
+      const auto out = out_.files->claim(name, refused);
+      lock.unlock();
+      if (out && out->write(records::write_at2(c, f.path, processing_steps_))) {
+        refused = out->commit();
+      }
+      if (!refused.ok()) {
+        s.messages.emplace_back(std::move(refused), false);
+        s.failed = true;
+      }
+    }
   }
 
   // A record of zeros, or one whose peak is not that of an earthquake in its unit (a record in
@@ -387,6 +434,7 @@ class program {
     tables::row r(s.intensity);
     tables::name_fields(r, {record, g.channel, g.station, g.azimuth.value_or(NAN)});
     for (double v : row.values) r.number(v);
+    if (o_.processing.any()) r.text(processing_words_);
     r.end();
     s.result.intensity.push_back(std::move(row));
   }
@@ -474,9 +522,10 @@ class program {
           report::curve curve{g.channel, requests_[r].damping, o_.periods, {}, false};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
             const spectra::spectral_ordinate& o = ordinates[requests_[r].table[p]];
-            tables::spectra_row(
-                s.table, {s.files[f].path, g.channel, g.station, g.azimuth.value_or(NAN)},
-                requests_[r].damping, o_.periods[p], o, nullptr, o_.energy, rotd_columns);
+            tables::spectra_row(s.table,
+                                {s.files[f].path, g.channel, g.station, g.azimuth.value_or(NAN)},
+                                requests_[r].damping, o_.periods[p], o, nullptr, o_.energy,
+                                rotd_columns, o_.processing.any() ? &processing_words_ : nullptr);
             curve.ordinates.push_back(o);
           }
           if (out_.sink) s.result.curves.push_back(std::move(curve));
@@ -497,7 +546,8 @@ class program {
             const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
             const spectra::spectral_ordinate o = spectra::pseudo_ordinate(value, o_.periods[p]);
             tables::spectra_row(s.table, pair_name(s, x, k), requests_[r].damping, o_.periods[p], o,
-                                &q, o_.energy, rotd_columns);
+                                &q, o_.energy, rotd_columns,
+                                o_.processing.any() ? &processing_words_ : nullptr);
             curve.ordinates.push_back(o);
           }
           if (out_.sink && k == 1) s.result.curves.push_back(std::move(curve));
@@ -535,6 +585,7 @@ class program {
                            o.hysteretic_velocity}) {
             row.number(v);
           }
+          if (o_.processing.any()) row.text(processing_words_);
           row.end();
         }
         if (kind != 0 || !out_.sink || rows.empty()) continue;
@@ -588,6 +639,7 @@ class program {
       tables::row r(s.intensity);
       tables::name_fields(r, pair_name(s, x, k));
       for (double v : rows[k]) r.number(v);
+      if (o_.processing.any()) r.text(processing_words_);
       r.end();
       s.result.intensity.push_back({rotated_names[k], true, std::move(rows[k])});
     }
@@ -601,6 +653,7 @@ class program {
       if (!warning && out_.sink) out_.sink->failed(words);
     }
     if (s.failed) failed_ = true;
+    if (s.usage) usage_ = true;
     out_.table->write(s.table);
     if (out_.intensity) out_.intensity->write(s.intensity);
     if (out_.inelastic) out_.inelastic->write(s.inelastic_table);
@@ -623,7 +676,10 @@ class program {
   std::vector<std::unique_ptr<job_state>> states_;
   spectra::history_buffers histories_;  // freed when the run ends
   std::size_t records_done_ = 0;
-  bool failed_ = false;
+  bool failed_ = false, usage_ = false;
+  std::mutex files_mutex_;
+  std::vector<std::string> processing_steps_ = processing::describe(o_.processing);
+  std::string processing_words_ = join(processing_steps_);
   std::chrono::steady_clock::time_point start_;
 };
 

@@ -29,6 +29,9 @@ struct outputs {
   edge::output_file* intensity = nullptr;  // with --ims
   edge::output_file* inelastic = nullptr;  // with --inelastic
   report::record_sink* sink = nullptr;     // pictures and the report page
+  // With processing: each processed component as an .AT2 file, in the folder of this name.
+  std::string processed_folder;
+  edge::run_files* files = nullptr;  // through which those files are written
 };
 
 // The largest record file read, and the most samples a component may have: memory stays

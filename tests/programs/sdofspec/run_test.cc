@@ -136,6 +136,37 @@ TEST(Run, InelasticRows) {
   EXPECT_NE(text.find("\nns.csv,NS,,,strength,0.05,0,1,2,0.5,2,"), std::string::npos);
 }
 
+// Processing: every table says what was done; a record whose interval cannot take a corner is
+// refused as a usage error (status 2) and the others are computed and written out.
+TEST(Run, ProcessedRecordsAndWhatWasDone) {
+  testing_support::fake_disk env;
+  env.files["a.csv"] = data("northridge1994-sylmar-aftershock.csv");  // 0.02 s: Nyquist 25 Hz
+  env.files["b.csv"] = data("lomaprieta1989-corralitos.csv");         // 0.005 s: 100 Hz
+  env.folders.insert("out");
+  options o = standard({"a.csv", "b.csv"});
+  o.dampings = {0.05};
+  o.processing = {.highpass = 0.2, .lowpass = 30, .baseline = true};
+  edge::run_files files(env);
+  base::status why;
+  const auto table = files.claim("table.csv", why);
+  memory_reporter words;
+  EXPECT_EQ(run(o, env, words, {.table = table.get(), .processed_folder = "out", .files = &files}),
+            2);
+  ASSERT_TRUE(table->commit().ok());
+  EXPECT_EQ(words.reports,
+            "sdofspec: a.csv: component NS: lowpass corner 30 Hz is not below the Nyquist "
+            "frequency 25 Hz of samples 0.02 s apart\n");
+  const std::string& text = env.files["table.csv"];
+  EXPECT_EQ(text.find("a.csv"), std::string::npos);
+  EXPECT_NE(text.find(",mean removed; zero pads 15 s at each end; highpass 0.2 Hz order 4 acausal; "
+                      "lowpass 30 Hz order 4 acausal; baseline polynomial t^2 to t^6 removed\n"),
+            std::string::npos);
+  for (const char* channel : {"NS", "EW", "UD"}) {
+    EXPECT_EQ(env.files.count(std::string("out/lomaprieta-") + channel + ".AT2"), 0u);
+    EXPECT_EQ(env.files.count(std::string("out/b-") + channel + ".AT2"), 1u) << channel;
+  }
+}
+
 TEST(Run, CsvFieldsAndNumbers) {
   EXPECT_EQ(tables::csv_field("plain.csv"), "plain.csv");
   EXPECT_EQ(tables::csv_field("a,b.csv"), "\"a,b.csv\"");
