@@ -81,6 +81,12 @@ void svg::path(std::string_view d, std::string_view style) {
   out_ += "/>\n";
 }
 
+void svg::circle(double x, double y, double r, std::string_view style) {
+  out_ += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" + number(r) + "\" ";
+  out_ += style;
+  out_ += "/>\n";
+}
+
 void svg::text(double x, double y, std::string_view content, std::string_view style,
                std::string_view anchor, double rotation) {
   out_ += "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\" text-anchor=\"";
