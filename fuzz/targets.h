@@ -24,9 +24,9 @@ std::string check_fields(const std::uint8_t* data, std::size_t size);
 // of the text; and reading a table in two halves at once gives exactly the same.
 std::string check_records(const std::uint8_t* data, std::size_t size);
 
-// sdofspec's option values and path lists on arbitrary text: periods positive and finite,
-// damping ratios in [0, 1), a tolerance in (0, 0.01], paths without line ends or edge blanks,
-// or an error that says so.
+// sdofspec's and sdofplot's option values and path lists on arbitrary text: periods positive
+// and finite, damping ratios in [0, 1), a tolerance in (0, 0.01], paths without line ends or
+// edge blanks, or an error that says so.
 std::string check_options(const std::uint8_t* data, std::size_t size);
 
 // sdofplot's reader of sdofresp's files on arbitrary bytes: a table read has columns of one

@@ -1,15 +1,13 @@
 // sdofplot: pictures of the files sdofresp writes (ground velocities, energy balance, response
 // histories), as SVG beside each file.
 #include <algorithm>
-#include <cmath>
 
-#include "base/numbers.h"
 #include "base/paths.h"
-#include "base/physics.h"
 #include "edge/diagnostic.h"
 #include "edge/output_file.h"
 #include "edge/read_file.h"
 #include "plot/figures.h"
+#include "plot/options.h"
 #include "programs/command_line.h"
 
 namespace {
@@ -54,25 +52,8 @@ int main(int argc, char** argv) {
     return command.usage_error("-o names the picture of one file");
 
   plot::history_labels labels{.record = record};
-  if (!units.empty()) {
-    labels.units = base::parse_unit(units);
-    if (!labels.units)
-      return command.usage_error("--units: expected g, gal or m/s2, not '" + units + "'");
-  }
-  if (!period.empty()) {
-    const std::optional<double> t = base::parse_decimal(period);
-    if (!t || !std::isfinite(*t) || !(*t > 0))
-      return command.usage_error("--period: expected a period in seconds above 0, not '" + period +
-                                 "'");
-    labels.period = *t;
-  }
-  if (!damping.empty()) {
-    const std::optional<double> h = base::parse_decimal(damping);
-    if (!h || !(*h >= 0) || !(*h < 1))
-      return command.usage_error("--damping: expected a ratio from 0 up to 1 (0.05 for 5%), not '" +
-                                 damping + "'");
-    labels.damping = *h;
-  }
+  if (const std::string wrong = plot::read_labels(units, period, damping, labels); !wrong.empty())
+    return command.usage_error(wrong);
 
   edge::disk& disk = edge::real_disk();
   edge::remove_temporaries_on_signals();
