@@ -350,6 +350,26 @@ TEST(Figures, RecordPeaksAndDurations) {
   }
 }
 
+// Pictures inlined in one page name their clips apart, and each names its own.
+TEST(Figures, ClipsNamedApartInOnePage) {
+  const std::vector<spectrum_curve> curves = {curve("NS", 0.05, 0.8, 0.1)};
+  std::set<std::string> seen;
+  for (const std::string& svg :
+       {render(spectrum_figure("r", curves)), render(tripartite_figure("r", curves))}) {
+    const std::regex id(R"re(<clipPath id="([^"]+)")re");
+    std::set<std::string> own;
+    for (std::sregex_iterator i(svg.begin(), svg.end(), id), end; i != end; ++i) {
+      own.insert((*i)[1]);
+      EXPECT_TRUE(seen.insert((*i)[1]).second) << (*i)[1];
+    }
+    const std::regex use(R"re(clip-path="url\(#([^)]+)\)")re");
+    for (std::sregex_iterator i(svg.begin(), svg.end(), use), end; i != end; ++i) {
+      EXPECT_TRUE(own.contains((*i)[1])) << (*i)[1];
+    }
+    EXPECT_FALSE(own.empty());
+  }
+}
+
 // Every kind of picture parses as XML and renders.
 TEST(Figures, EveryKindParsesAndRenders) {
   if (shell("command -v rsvg-convert >/dev/null 2>&1") != 0 ||
