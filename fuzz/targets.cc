@@ -11,6 +11,7 @@
 
 #include "base/paths.h"
 #include "base/physics.h"
+#include "plot/options.h"
 #include "plot/outputs.h"
 #include "processing/butterworth.h"
 #include "processing/process.h"
@@ -332,6 +333,18 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
     return "an alpha outside [0, 1)";
   }
   (void)base::parse_unit(text);
+  // sdofplot's options: a period above 0 and a damping ratio in [0, 1), or an error (an empty
+  // text is an option not given).
+  plot::history_labels labels;
+  if (!text.empty() && plot::read_labels({}, text, {}, labels).empty() &&
+      (!(labels.period > 0) || !std::isfinite(labels.period))) {
+    return "a period for sdofplot that is not positive";
+  }
+  labels = {};
+  if (!text.empty() && plot::read_labels({}, {}, text, labels).empty() &&
+      !(labels.damping >= 0 && labels.damping < 1)) {
+    return "a damping ratio for sdofplot outside [0, 1)";
+  }
   (void)records::is_vertical_name(text);
   (void)records::record_sequence_number(text);
   for (const std::string& path : base::read_path_list(text)) {

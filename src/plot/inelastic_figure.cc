@@ -33,7 +33,7 @@ figure inelastic_figure(std::string_view record, std::string_view detail,
     }
   }
   // Where the peak deformation is the elastic one (the equal-displacement rule).
-  if (low < high) c.lines.push_back({"C_μ = 1", {low, high}, {1, 1}, "#999999", 1.2, true});
+  if (low < high) c.lines.push_back({"C_μ = 1", {low, high}, {1, 1}, "#999999", 1.2, "7,4"});
   f.panels.push_back(std::move(r));
   f.panels.push_back(std::move(c));
   return f;

@@ -47,11 +47,21 @@ std::vector<tick> scale::ticks(double min_label_spacing) const {
     }
     return out;
   }
-  const double step = step_for(high_ - low_, std::max(2.0, pixels / min_label_spacing));
+  double step = step_for(high_ - low_, std::max(2.0, pixels / min_label_spacing));
+  // At least three ticks where the axis is long enough: a range that ends between round
+  // values (a symmetric one) would otherwise show zero alone.
+  while ((high_ - low_) / step < 2.2 && pixels / ((high_ - low_) / step + 1) >= 14) {
+    const double decade = std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+    const double m = step / decade;
+    step = (m > 4 ? 2 : m > 1.5 ? 1 : 0.5) * decade;
+  }
+  // Ticks closer than about half the label spacing are labelled every other one.
+  const bool every_other = pixels * step / (high_ - low_) < 0.6 * min_label_spacing;
   const double first = std::ceil(low_ / step - 1e-9) * step;
   for (double v = first; v <= high_ + step * 1e-9; v += step) {
     const double snapped = std::fabs(v) < step * 1e-9 ? 0 : v;
-    out.push_back({snapped, true, true});
+    const bool even = std::fmod(std::fabs(std::round(snapped / step)), 2.0) == 0;
+    out.push_back({snapped, true, !every_other || even});
   }
   return out;
 }

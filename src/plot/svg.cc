@@ -2,8 +2,17 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 
 namespace plot {
+namespace {
+
+// Where a clip's name is completed; no text written into a picture holds it (escape turns
+// control characters into ?).
+constexpr const char* clip_mark = "\x01clip";
+
+}  // namespace
 
 std::string svg::escape(std::string_view text) {
   std::string out;
@@ -81,6 +90,12 @@ void svg::path(std::string_view d, std::string_view style) {
   out_ += "/>\n";
 }
 
+void svg::circle(double x, double y, double r, std::string_view style) {
+  out_ += "<circle cx=\"" + number(x) + "\" cy=\"" + number(y) + "\" r=\"" + number(r) + "\" ";
+  out_ += style;
+  out_ += "/>\n";
+}
+
 void svg::text(double x, double y, std::string_view content, std::string_view style,
                std::string_view anchor, double rotation) {
   out_ += "<text x=\"" + number(x) + "\" y=\"" + number(y) + "\" text-anchor=\"";
@@ -94,7 +109,8 @@ void svg::text(double x, double y, std::string_view content, std::string_view st
 }
 
 void svg::begin_clip(double x, double y, double w, double h) {
-  const std::string id = "clip" + std::to_string(clips_++);
+  // The name is completed when the picture is whole (see finish).
+  const std::string id = std::string(clip_mark) + std::to_string(clips_++);
   out_ += "<clipPath id=\"" + id + "\"><rect x=\"" + number(x) + "\" y=\"" + number(y) +
           "\" width=\"" + number(w) + "\" height=\"" + number(h) +
           "\"/></clipPath>\n<g clip-path=\"url(#" + id + ")\">\n";
@@ -105,7 +121,25 @@ void svg::end_clip() {
 }
 
 std::string svg::finish() {
-  return out_ + "</svg>\n";
+  // Pictures inlined in one HTML page share one space of ids: each picture's clips are named
+  // after a hash of its text, the same for the same picture on every run.
+  std::uint64_t hash = 0xcbf29ce484222325;  // FNV-1a
+  for (const char c : out_) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 0x100000001b3;
+  }
+  char prefix[24];
+  std::snprintf(prefix, sizeof prefix, "c%016llx-", static_cast<unsigned long long>(hash));
+  std::string text;
+  text.reserve(out_.size() + 16);
+  std::size_t from = 0;
+  for (std::size_t at; (at = out_.find(clip_mark, from)) != std::string::npos;) {
+    text.append(out_, from, at - from);
+    text += prefix;
+    from = at + std::string_view(clip_mark).size();
+  }
+  text.append(out_, from);
+  return text + "</svg>\n";
 }
 
 }  // namespace plot

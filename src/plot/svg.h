@@ -14,6 +14,7 @@ class svg {
   void rect(double x, double y, double w, double h, std::string_view style);
   void line(double x1, double y1, double x2, double y2, std::string_view style);
   void path(std::string_view d, std::string_view style);
+  void circle(double x, double y, double r, std::string_view style);
   // anchor: start, middle or end; rotation in degrees about (x, y).
   void text(double x, double y, std::string_view content, std::string_view style,
             std::string_view anchor = "start", double rotation = 0);

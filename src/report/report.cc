@@ -20,12 +20,10 @@ std::string html(std::string_view text) {
 
 std::vector<plot::spectrum_curve> curves_of(const record_result& r) {
   std::vector<plot::spectrum_curve> curves;
-  bool several_dampings = false;
-  for (const auto& c : r.curves) several_dampings |= c.damping != r.curves.front().damping;
   for (const auto& c : r.curves) {
     plot::spectrum_curve curve;
-    curve.label = c.component;
-    if (several_dampings) curve.label += ", " + number(100 * c.damping, 3) + "%";
+    curve.component = c.component;
+    curve.damping = c.damping;
     curve.periods = c.periods;
     curve.heavy = c.rotated;
     for (const auto& o : c.ordinates) {

@@ -7,6 +7,7 @@
 #include "edge/output_file.h"
 #include "edge/read_file.h"
 #include "plot/figures.h"
+#include "plot/options.h"
 #include "programs/command_line.h"
 
 namespace {
@@ -17,24 +18,42 @@ constexpr std::size_t most_bytes = 64 << 20;
 }  // namespace
 
 int main(int argc, char** argv) {
-  const command_line command{"sdofplot", "[-o OUT.svg] FILE...", "sdofplot " SDOF_VERSION};
+  const command_line command{
+      "sdofplot", "[-o OUT.svg] [--units U] [--period T --damping H] [--record NAME] FILE...",
+      "sdofplot " SDOF_VERSION};
   CLI::App app{
       "Pictures of the files sdofresp writes, recognised by their header line: Ground-Vel.csv\n"
       "(the three ground velocities), Energy-Density-wave<k>.csv (the energy balance) and a\n"
       "response-wave file (accelerations and displacements). Each FILE.csv gives FILE.svg.",
       "sdofplot"};
   app.set_version_flag("--version", command.version);
-  std::string output;
+  std::string output, units, period, damping, record;
   std::vector<std::string> files;
   app.add_option("-o,--output", output,
                  "The picture of a single FILE goes to OUT.svg (- for "
                  "standard output)")
       ->option_text("OUT.svg");
+  app.add_option("--units", units,
+                 "The unit of the record's accelerations: g, gal (cm/s2) or m/s2. Velocities, "
+                 "displacements and energies per unit mass follow (from g: cm/s, cm, cm2/s2); "
+                 "without it the axes say \"record units\"")
+      ->option_text("U");
+  app.add_option("--period", period, "The oscillator's period of the run, for the titles")
+      ->option_text("T");
+  app.add_option("--damping", damping,
+                 "The oscillator's damping ratio of the run (0.05 for 5%), for the titles")
+      ->option_text("H");
+  app.add_option("--record", record, "The record's name for the titles (default: the file's)")
+      ->option_text("NAME");
   app.add_option("files", files, "Files written by sdofresp")->option_text("FILE...");
   if (const auto status = command.parse(app, argc, argv)) return *status;
   if (files.empty()) return command.usage_error("no file given");
   if (!output.empty() && files.size() > 1)
     return command.usage_error("-o names the picture of one file");
+
+  plot::history_labels labels{.record = record};
+  if (const std::string wrong = plot::read_labels(units, period, damping, labels); !wrong.empty())
+    return command.usage_error(wrong);
 
   edge::disk& disk = edge::real_disk();
   edge::remove_temporaries_on_signals();
@@ -70,7 +89,8 @@ int main(int argc, char** argv) {
       fail(why);
       continue;
     }
-    out->write(plot::render(plot::history_figure(r.table, base::base_name(path))));
+    labels.file = std::string(base::base_name(path));
+    out->write(plot::render(plot::history_figure(r.table, labels)));
     if (const base::status committed = out->commit(); !committed.ok()) fail(committed);
   }
   return status;
