@@ -46,14 +46,27 @@ struct inelastic_curves {
   std::vector<curve> curves;
 };
 
+// A component's histories for the record's picture: as recorded, and processed where it was.
+struct component_histories {
+  std::string name;
+  std::vector<double> acceleration;  // g
+  std::vector<double> velocity;      // cm/s
+  std::vector<double> displacement;  // cm
+  std::vector<double> husid;         // the normalised Arias intensity, 0 to 1
+};
+
 struct record_result {
   std::string name;     // the record field of the table
+  std::string title;    // for the pictures: the file's name without its folder, and station
   bool energy = false;  // the curves hold input energies
   std::vector<file_read> files;
   std::vector<std::string> pairs;  // the horizontal pairs formed, "180 + 270"
   std::vector<curve> curves;
-  std::vector<measure_row> intensity;       // with --ims
-  std::vector<inelastic_curves> inelastic;  // with --inelastic and ductilities
+  std::vector<measure_row> intensity;              // with --ims
+  std::vector<inelastic_curves> inelastic;         // with --inelastic and ductilities
+  double dt = 0;                                   // of the histories
+  std::vector<component_histories> histories;      // as processed (or recorded)
+  std::vector<component_histories> raw_histories;  // as recorded, where processed
 };
 
 class record_sink {

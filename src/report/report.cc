@@ -113,8 +113,9 @@ std::string number(double value, int digits) {
 }
 
 writer::writer(picture_writer write_picture, edge::output_file* page, edge::disk& disk,
-               const std::string& scratch_folder, run_info info)
+               const std::string& scratch_folder, run_info info, plot::spectrum_scale scale)
     : write_picture_(std::move(write_picture)),
+      scale_(scale),
       page_(page),
       disk_(disk),
       scratch_folder_(scratch_folder) {
@@ -163,8 +164,19 @@ void writer::failed(const base::status& s) {
 
 void writer::record(const record_result& r) {
   const std::vector<plot::spectrum_curve> curves = curves_of(r);
-  const std::string spectrum = plot::render(plot::spectrum_figure(r.name, curves));
-  const std::string tripartite = plot::render(plot::tripartite_figure(r.name, curves));
+  const std::string spectrum = plot::render(plot::spectrum_figure(r.title, curves, scale_));
+  const std::string tripartite = plot::render(plot::tripartite_figure(r.title, curves));
+  // The record itself, as processed and as recorded.
+  const auto record_picture = [&](const std::vector<component_histories>& h, const char* how) {
+    plot::record_histories p{.title = r.title + how, .dt = r.dt, .components = {}};
+    for (const component_histories& c : h) {
+      p.components.push_back({c.name, c.acceleration, c.velocity, c.displacement, c.husid});
+    }
+    return p.components.empty() ? std::string() : plot::render(plot::record_figure(p));
+  };
+  const bool processed = !r.raw_histories.empty();
+  const std::string record = record_picture(r.histories, processed ? ", processed" : "");
+  const std::string raw = record_picture(r.raw_histories, ", as recorded");
   std::vector<std::string> inelastic;
   for (const inelastic_curves& set : r.inelastic) {
     std::vector<plot::ductility_curve> curves_mu;
@@ -172,7 +184,7 @@ void writer::record(const record_result& r) {
     const std::string detail = set.component + ", " + number(100 * set.damping, 3) + "% damping, " +
                                (set.alpha == 0 ? std::string("elastoplastic")
                                                : "post-yield stiffness " + number(set.alpha, 3));
-    inelastic.push_back(plot::render(plot::inelastic_figure(r.name, detail, curves_mu)));
+    inelastic.push_back(plot::render(plot::inelastic_figure(r.title, detail, curves_mu)));
   }
   ++records_;
   if (write_picture_) {
@@ -182,7 +194,9 @@ void writer::record(const record_result& r) {
     }
     names_.push_back(name);
     for (const auto& [suffix, content] :
-         {std::pair{"-spectrum.svg", &spectrum}, std::pair{"-tripartite.svg", &tripartite}}) {
+         {std::pair{"-spectrum.svg", &spectrum}, std::pair{"-tripartite.svg", &tripartite},
+          std::pair{"-record.svg", &record}, std::pair{"-record-as-recorded.svg", &raw}}) {
+      if (content->empty()) continue;
       if (!write_picture_(name + suffix, *content)) failures_.push_back(name + suffix);
     }
     for (std::size_t i = 0; i < inelastic.size(); ++i) {
@@ -240,8 +254,10 @@ void writer::record(const record_result& r) {
     }
     text += "</tbody></table>\n";
   }
-  text += "<div class=\"figures\"><div class=\"figure\">" + inline_svg(spectrum) +
-          "</div>\n<div class=\"figure\">" + inline_svg(tripartite) + "</div>\n";
+  text += "<div class=\"figures\">";
+  for (const std::string* svg : {&record, &raw, &spectrum, &tripartite}) {
+    if (!svg->empty()) text += "<div class=\"figure\">" + inline_svg(*svg) + "</div>\n";
+  }
   for (const std::string& svg : inelastic)
     text += "<div class=\"figure\">" + inline_svg(svg) + "</div>\n";
   text += "</div>\n</details></section>\n";

@@ -13,6 +13,7 @@
 #include "base/status.h"
 #include "edge/disk.h"
 #include "edge/output_file.h"
+#include "plot/figures.h"
 #include "report/record.h"
 
 namespace report {
@@ -36,7 +37,8 @@ class writer final : public record_sink {
   // Pictures go through write_picture when it is set; the page to `page` when it is set, its
   // sections through a temporary file of `disk` in `scratch_folder` ("" the current one).
   writer(picture_writer write_picture, edge::output_file* page, edge::disk& disk,
-         const std::string& scratch_folder, run_info info);
+         const std::string& scratch_folder, run_info info,
+         plot::spectrum_scale scale = plot::spectrum_scale::logarithmic);
   ~writer() override;
   void record(const record_result& r) override;
   void failed(const base::status& s) override;
@@ -50,6 +52,7 @@ class writer final : public record_sink {
   void section(const std::string& text);
 
   picture_writer write_picture_;
+  plot::spectrum_scale scale_;
   edge::output_file* page_;
   edge::disk& disk_;
   std::string scratch_folder_;

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
               si_tolerance, format, counts_per_unit, bracket, average, inelastic, ductility,
-              strength_ratio, alpha, processed_folder;
+              strength_ratio, alpha, processed_folder, plot_scale = "log";
   double pre_event = NAN, taper = NAN, highpass = NAN, lowpass = NAN;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
@@ -150,6 +150,9 @@ int main(int argc, char** argv) {
   app.add_option("--plot", plot_folder,
                  "Write each record's spectrum and tripartite plot (SVG) into DIR")
       ->option_text("DIR");
+  app.add_option("--plot-scale", plot_scale,
+                 "log (default): PSa against period on log-log axes; linear: on linear axes")
+      ->option_text("log|linear");
   app.add_option("--report", page,
                  "Write one self-contained HTML page: intensity measures and plots")
       ->option_text("FILE.html");
@@ -206,6 +209,9 @@ int main(int argc, char** argv) {
     o.measure_settings.average_periods = a.values;
   }
   o.measure_settings.table_periods = o.periods;
+  if (plot_scale != "log" && plot_scale != "linear") {
+    return command.usage_error("--plot-scale: log or linear, not '" + plot_scale + "'");
+  }
   for (const auto& [value, step] :
        {std::pair{pre_event, &o.processing.pre_event}, std::pair{taper, &o.processing.taper},
         std::pair{highpass, &o.processing.highpass}, std::pair{lowpass, &o.processing.lowpass}}) {
@@ -302,7 +308,8 @@ int main(int argc, char** argv) {
               if (!refused.ok()) picture_failures.push_back(refused);
               return refused.ok();
             },
-      report_page.get(), disk, base::folder_of(page), info);
+      report_page.get(), disk, base::folder_of(page), info,
+      plot_scale == "linear" ? plot::spectrum_scale::linear : plot::spectrum_scale::logarithmic);
   for (const base::status& s : list.failures) pictures.failed(s);
   const bool pictures_wanted = !plot_folder.empty() || !page.empty();
   status = std::max(status, sdofspec::run(o, disk, words,

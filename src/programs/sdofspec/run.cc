@@ -17,8 +17,10 @@
 #include "base/time.h"
 #include "edge/read_file.h"
 #include "kernels/rotd.h"
+#include "measures/husid.h"
 #include "measures/measure.h"
 #include "measures/spectrum_intensity.h"
+#include "processing/integrate.h"
 #include "programs/sdofspec/ordered_pool.h"
 #include "programs/sdofspec/plan.h"
 #include "records/at2_writer.h"
@@ -76,6 +78,9 @@ struct job_state {
   // Inelastic rows: [unit][side][request][kind].
   std::vector<std::vector<std::vector<std::array<std::vector<spectra::inelastic::ordinate>, 2>>>>
       inelastic;
+  // The accelerations as recorded, [file][component], where processing replaced them and
+  // pictures show both.
+  std::vector<std::vector<std::vector<double>>> raw;
   std::string table, intensity, inelastic_table;
   std::vector<std::pair<base::status, bool>> messages;  // (words, warning), in order
   report::record_result result;
@@ -259,6 +264,10 @@ class program {
   // and all), and written out where asked. A step the record cannot take refuses the file.
   void process_file(job_state& s, loaded_file& f) {
     thread_local processing::workspace room;
+    if (out_.sink) {
+      s.raw.resize(s.files.size() + 1);
+      for (const records::component& c : f.components) s.raw.back().push_back(c.acceleration);
+    }
     for (records::component& c : f.components) {
       base::status why = processing::check(o_.processing, c.dt, c.acceleration.size());
       if (!why.ok()) {
@@ -492,6 +501,7 @@ class program {
       for (const records::component& c : f.components) read.channels.push_back(c.channel);
       s.result.files.push_back(std::move(read));
     }
+    if (out_.sink) record_pictures(s);
     for (const unit& x : s.units.units) {
       if (!x.pair) continue;
       s.result.pairs.push_back(s.files[x.file].components[x.component].channel + " + " +
@@ -561,6 +571,41 @@ class program {
     s.files.clear();
     s.own.clear();
     s.inelastic.clear();
+  }
+
+  // What the record's pictures show: its title, and the histories of its components as
+  // processed and as recorded.
+  static void record_pictures(job_state& s) {
+    std::string names, station;
+    for (const loaded_file& f : s.files) {
+      if (f.components.empty()) continue;
+      names += (names.empty() ? "" : " + ") + std::string(base::base_name(f.path));
+      if (station.empty()) station = f.components.front().station;
+    }
+    s.result.title = station.empty() ? names : names + ", " + station;
+    const auto histories_of = [](const std::string& name, std::span<const double> a, double dt) {
+      const processing::ground_histories g = processing::integrate(a, dt);
+      report::component_histories h{.name = name,
+                                    .acceleration = {},
+                                    .velocity = g.velocity,
+                                    .displacement = g.displacement,
+                                    .husid = measures::husid(a, dt)};
+      for (double v : a) h.acceleration.push_back(v / base::standard_gravity);
+      const double total = h.husid.empty() ? 0 : h.husid.back();
+      for (double& v : h.husid) v = total > 0 ? v / total : 0;
+      return h;
+    };
+    for (std::size_t f = 0; f < s.files.size(); ++f) {
+      const std::vector<records::component>& components = s.files[f].components;
+      for (std::size_t c = 0; c < components.size(); ++c) {
+        const records::component& g = components[c];
+        s.result.dt = g.dt;
+        s.result.histories.push_back(histories_of(g.channel, g.acceleration, g.dt));
+        if (f < s.raw.size() && c < s.raw[f].size()) {
+          s.result.raw_histories.push_back(histories_of(g.channel, s.raw[f][c], g.dt));
+        }
+      }
+    }
   }
 
   // A component's inelastic rows, and its constant-ductility curves for the pictures.
