@@ -19,6 +19,9 @@ struct settings {
   double bracket_g = 0.05;              // --bracket: the bracketed duration's threshold
   std::vector<double> average_periods;  // --avgsa: the periods of Sa_avg (none: no Sa_avg)
   std::vector<double> table_periods;    // --periods: where the peak PSa is looked for
+  // --ims-spectral: which spectral integrals are computed (each takes thousands of oscillator
+  // runs per component: VSI and ASI more than SI); the others' columns stay empty.
+  bool si = true, vsi = false, asi = false;
 };
 
 // A component's spectrum at 5% damping at the table's periods, when the run has it.

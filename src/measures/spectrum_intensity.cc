@@ -69,9 +69,11 @@ spectral_integral_result spectral_integral(std::span<const double> a, double dt,
 
 namespace {
 
-template <const spectral_band& band>
+template <const spectral_band& band, bool settings::*asked>
 void of_component(const component_input& c, const settings& s, std::span<double> values,
                   std::string& warning) {
+  values[0] = NAN;
+  if (!(s.*asked)) return;
   const spectral_integral_result r = spectral_integral(c.acceleration, c.dt, band, s.si_tolerance);
   if (!(r.halving_change < s.si_tolerance)) {
     warning = "the integral of the spectrum on " + std::to_string(r.intervals) +
@@ -85,15 +87,17 @@ void of_component(const component_input& c, const settings& s, std::span<double>
 
 const measure spectrum_intensity_measure{.name = "spectrum intensity",
                                          .columns = {{"si_cm", "cm", "SI"}},
-                                         .of_component = of_component<housner_band>,
+                                         .of_component = of_component<housner_band, &settings::si>,
                                          .own_task = true};
-const measure velocity_spectrum_intensity{.name = "velocity spectrum intensity",
-                                          .columns = {{"vsi_cm", "cm", "VSI"}},
-                                          .of_component = of_component<velocity_band>,
-                                          .own_task = true};
-const measure acceleration_spectrum_intensity{.name = "acceleration spectrum intensity",
-                                              .columns = {{"asi_g_s", "g s", "ASI"}},
-                                              .of_component = of_component<acceleration_band>,
-                                              .own_task = true};
+const measure velocity_spectrum_intensity{
+    .name = "velocity spectrum intensity",
+    .columns = {{"vsi_cm", "cm", "VSI"}},
+    .of_component = of_component<velocity_band, &settings::vsi>,
+    .own_task = true};
+const measure acceleration_spectrum_intensity{
+    .name = "acceleration spectrum intensity",
+    .columns = {{"asi_g_s", "g s", "ASI"}},
+    .of_component = of_component<acceleration_band, &settings::asi>,
+    .own_task = true};
 
 }  // namespace measures

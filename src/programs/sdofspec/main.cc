@@ -10,6 +10,7 @@
 
 #include "base/numbers.h"
 #include "base/paths.h"
+#include "base/strings.h"
 #include "base/time.h"
 #include "edge/diagnostic.h"
 #include "edge/output_file.h"
@@ -70,7 +71,7 @@ int main(int argc, char** argv) {
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
               si_tolerance, format, counts_per_unit, bracket, average, inelastic, ductility,
-              strength_ratio, alpha, processed_folder, plot_scale = "log";
+              strength_ratio, alpha, processed_folder, plot_scale = "log", spectral = "si";
   double pre_event = NAN, taper = NAN, highpass = NAN, lowpass = NAN;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
@@ -107,6 +108,10 @@ int main(int argc, char** argv) {
                  "The spectrum intensity's period grid is halved until that changes it by less "
                  "than this, relative (default 1e-6)")
       ->option_text("X");
+  app.add_option("--ims-spectral", spectral,
+                 "The spectral integrals among the intensity measures: si (default), vsi, asi, "
+                 "comma-separated, or none (VSI and ASI each cost twice the SI)")
+      ->option_text("LIST");
   app.add_option("--bracket", bracket,
                  "The bracketed duration's threshold of |a| in g (default 0.05)")
       ->option_text("G");
@@ -209,6 +214,22 @@ int main(int argc, char** argv) {
     o.measure_settings.average_periods = a.values;
   }
   o.measure_settings.table_periods = o.periods;
+  {
+    measures::settings& m = o.measure_settings;
+    m.si = m.vsi = m.asi = false;
+    for (std::string_view name : base::split(spectral, ',')) {
+      if (name == "si")
+        m.si = true;
+      else if (name == "vsi")
+        m.vsi = true;
+      else if (name == "asi")
+        m.asi = true;
+      else if (name != "none") {
+        return command.usage_error("--ims-spectral: si, vsi, asi or none, not '" +
+                                   std::string(name) + "'");
+      }
+    }
+  }
   if (plot_scale != "log" && plot_scale != "linear") {
     return command.usage_error("--plot-scale: log or linear, not '" + plot_scale + "'");
   }
