@@ -88,6 +88,12 @@ std::vector<kernels::peak_response> peaks_of(std::span<const double> acceleratio
 
 }  // namespace
 
+std::size_t quiet_start(std::span<const double> acceleration) {
+  std::size_t m = 0;
+  while (m < acceleration.size() && acceleration[m] == 0) ++m;
+  return m == 0 ? 0 : m - 1;
+}
+
 int substeps(double period, double dt) {
   if (!(period < 10 * dt)) return 1;
   return static_cast<int>(10 * dt / period - 0.01) + 1;
@@ -130,6 +136,7 @@ spectral_ordinate pseudo_ordinate(double sd, double period) {
 std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
                                                  std::span<const double> periods, double damping,
                                                  bool energy) {
+  acceleration = acceleration.subspan(quiet_start(acceleration));
   std::vector<spectral_ordinate> result(periods.size());
   if (!energy) {
     const std::vector<kernels::peak_response> peaks =
@@ -150,6 +157,7 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
 
 std::vector<double> peak_displacements(std::span<const double> acceleration, double dt,
                                        std::span<const double> periods, double damping) {
+  acceleration = acceleration.subspan(quiet_start(acceleration));
   std::vector<double> sd(periods.size());
   // One step per sample: the displacement alone; sub-steps: the full recurrence, Sd alone.
   std::vector<std::size_t> one_step, more_steps;
@@ -197,10 +205,14 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
   result.first.resize(periods.size());
   result.second.resize(periods.size());
   result.rotated.resize(periods.size());
-  const std::size_t length = std::min(first.size(), second.size());
+  std::size_t length = std::min(first.size(), second.size());
   if (length < 2) return result;
   first = first.first(length);
   second = second.first(length);
+  const std::size_t quiet = std::min(quiet_start(first), quiet_start(second));
+  first = first.subspan(quiet);
+  second = second.subspan(quiet);
+  length -= quiet;
   for (const auto& [k, all_members] : by_substeps(periods, dt)) {
     // The two histories are the memory: up to three vectors of oscillators at a time, down to
     // one for the longest records.

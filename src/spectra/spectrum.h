@@ -39,6 +39,11 @@ base::status check_periods(std::span<const double> periods, double dt);
 // can make the response overflow).
 bool finite(const spectral_ordinate& o);
 
+// Where a run from rest may start without changing any peak or energy: an oscillator at rest
+// stays exactly at rest over samples of zero (the leading pads of a processed record), so the
+// spectra start at the last zero before the first sample that is not.
+std::size_t quiet_start(std::span<const double> acceleration);
+
 // The circular frequency of a period, 2 pi / T with 2 pi to double precision.
 double circular_frequency(double period);
 
