@@ -108,8 +108,9 @@ read_result read_esm(std::string_view text, const read_options& options) {
     at = end + 1;
     ++line;
   }
-  const std::size_t data_line = line;
+  // The line of the first value, or the last line when none follows.
   at = std::min(at, text.size());
+  const std::size_t data_line = base::line_at(text, at);
   const auto find = [&](std::string_view key) -> const header_entry* {
     for (const header_entry& e : header) {
       if (e.key == key) return &e;

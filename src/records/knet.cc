@@ -1,5 +1,6 @@
 #include "records/knet.h"
 
+#include <bit>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -82,6 +83,44 @@ bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
+// Spaces skipped eight at a time where eight bytes remain (the counts are right-justified in
+// columns: a few spaces before each).
+const char* skip_spaces(const char* p, const char* end) {
+  if constexpr (std::endian::native == std::endian::little) {
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      const std::uint64_t other = word ^ 0x2020202020202020u;  // zero where a space is
+      if (other != 0) return p + std::countr_zero(other) / 8;
+      p += 8;
+    }
+  }
+  while (p < end && *p == ' ') ++p;
+  return p;
+}
+
+// The digits that start the 8 bytes at p, read at once: how many (0 to 8), and the number they
+// make. Each byte is tested for a digit, the run is moved to the top of the word (the bytes
+// below become leading zeros), then pairs, fours and eights of digits are combined.
+std::size_t leading_digits(const char* p, std::uint64_t& value) {
+  if constexpr (std::endian::native != std::endian::little) return 0;
+  constexpr std::uint64_t ones = 0x0101010101010101u;
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  const std::uint64_t high = word & (0xF0 * ones),
+                      above_nine = (word + 0x06 * ones) & (0xF0 * ones);
+  const std::uint64_t not_digit = (high ^ (0x30 * ones)) | (above_nine ^ (0x30 * ones));
+  const std::size_t n =
+      not_digit == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(not_digit)) / 8;
+  if (n == 0) return 0;
+  std::uint64_t v = (word - 0x30 * ones) << (8 * (8 - n));
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
+  value = v;
+  return n;
+}
+
 }  // namespace
 
 bool is_knet(std::string_view head) {
@@ -158,13 +197,20 @@ read_result read_knet(std::string_view text, const read_options& options) {
         14, "Scale Factor is '" + base::printable(value[13]) + "': expected N(gal)/D"));
   }
 
-  // The counts, 8 a line. Each takes two bytes at least, which bounds what is reserved.
+  // The counts, 8 a line. The record's length (Duration Time times the rate) sizes the
+  // memory, within the bound that every count takes two bytes at least.
   const char* p = text.data() + at;
   const char* const end = text.data() + text.size();
-  c.acceleration.reserve(std::min(options.most_samples, (text.size() - at) / 2 + 1));
+  const std::size_t room = std::min(options.most_samples, (text.size() - at) / 2 + 1);
+  const std::optional<double> duration = base::parse_decimal(value[11]);
+  c.acceleration.reserve(duration && *duration > 0 && *duration * *hz < static_cast<double>(room)
+                             ? static_cast<std::size_t>(*duration * *hz) + 8
+                             : room);
   std::int64_t sum = 0;
   std::size_t line = header_lines + 1, last_value_line = line;
   while (p < end) {
+    p = skip_spaces(p, end);
+    if (p == end) break;
     if (*p == '\n') {
       ++line;
       ++p;
@@ -175,12 +221,19 @@ read_result read_knet(std::string_view text, const read_options& options) {
       continue;
     }
     const char* const start = p;
+    // Signs come and go at random in a record: taken without a branch.
     const bool negative = *p == '-';
-    if (*p == '-' || *p == '+') ++p;
-    std::int64_t count = 0;
-    int digits = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p, ++digits) {
-      if (digits < 10) count = count * 10 + (*p - '0');
+    p += negative || *p == '+';
+    std::uint64_t count = 0;
+    std::size_t digits = 0;
+    if (end - p >= 8) {
+      digits = leading_digits(p, count);
+      p += digits;
+    }
+    if (digits == 0 || digits == 8) {
+      for (; p < end && *p >= '0' && *p <= '9'; ++p, ++digits) {
+        if (digits < 10) count = count * 10 + static_cast<unsigned>(*p - '0');
+      }
     }
     if (digits == 0 || digits > 9 || (p < end && !is_blank(*p) && *p != '\n')) {
       while (p < end && !is_blank(*p) && *p != '\n') ++p;
@@ -197,9 +250,10 @@ read_result read_knet(std::string_view text, const read_options& options) {
           0, base::code::limit));
     }
     if (c.acceleration.empty()) c.first_line = line;
-    if (negative) count = -count;
-    sum += count;
-    c.acceleration.push_back(static_cast<double>(count));
+    const auto magnitude = static_cast<std::int64_t>(count);
+    const std::int64_t signed_count = negative ? -magnitude : magnitude;
+    sum += signed_count;
+    c.acceleration.push_back(static_cast<double>(signed_count));
     last_value_line = line;
   }
   if (c.acceleration.size() < 2) {

@@ -3,10 +3,10 @@
 #include <libmseed.h>
 
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,6 +19,7 @@ namespace records {
 namespace {
 
 constexpr std::size_t fixed_header = 48;
+constexpr double largest = std::numeric_limits<double>::max();
 
 // libmseed 2 keeps state of the record being parsed in globals (its source name, the
 // environment's settings) and logs through a global printer: one parse at a time, and the
@@ -77,8 +78,41 @@ struct trace {
   component c;
   double rate = 0;
   bool counts = false;  // integer samples
+  double per_unit = 1;  // what the samples are divided by, then multiplied by
+  double scale = 1;     // to be in cm/s2
   hptime_t due = 0;     // when the sample after the last one read is due
 };
+
+// The record's length from its first blockette 1000 (2^n bytes), found by walking the
+// blockettes in the byte order its start time makes sense in; or what is wrong.
+std::string record_length(const unsigned char* p, std::size_t left, std::size_t& length) {
+  const auto u16 = [&](std::size_t at, bool big) {
+    return static_cast<std::size_t>(big ? p[at] * 256 + p[at + 1] : p[at + 1] * 256 + p[at]);
+  };
+  const std::size_t year = u16(20, false), day = u16(22, false);
+  const bool big = !(year >= 1900 && year <= 2100 && day >= 1 && day <= 366);
+  std::size_t at = u16(46, big);
+  for (int hops = 0; at != 0 && hops < 64; ++hops) {
+    if (at < fixed_header || at + 4 > left) break;
+    const std::size_t type = u16(at, big), next = u16(at + 2, big);
+    if (type == 1000) {
+      if (at + 8 > left) break;
+      const unsigned exponent = p[at + 6];
+      if (exponent < 7 || exponent > 20) {
+        return "blockette 1000 gives a record length of 2^" + std::to_string(exponent) + " bytes";
+      }
+      length = std::size_t{1} << exponent;
+      if (length > left) {
+        return "the file ends in a record: " + std::to_string(length - left) +
+               " more bytes were due";
+      }
+      return {};
+    }
+    if (next != 0 && next <= at) break;
+    at = next;
+  }
+  return "a record without blockette 1000: its length and encoding are unknown";
+}
 
 }  // namespace
 
@@ -87,15 +121,11 @@ bool is_mseed(std::string_view head) {
 }
 
 read_result read_mseed(std::string_view bytes, const read_options& options) {
-  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
-    return refused(base::failure_at_byte(0, "more than 2 GB of miniSEED", base::code::limit));
+  const std::optional<double> per_unit = options.counts_per_unit;
+  if (per_unit && !(*per_unit > 0 && std::isfinite(*per_unit))) {
+    return refused(
+        base::failure("the counts per unit must be a positive number", base::code::usage));
   }
-  // libmseed parses writable bytes: it gets a copy, with room after the end for the few bytes
-  // it may look at beyond a field while detecting a record.
-  constexpr std::size_t margin = 64;
-  std::vector<char> buffer(bytes.size() + margin, '\0');
-  std::memcpy(buffer.data(), bytes.data(), bytes.size());
-
   const std::lock_guard lock(library);
   std::call_once(quiet, [] { ms_loginit(print_nothing, nullptr, print_nothing, nullptr); });
   MSRecord* msr = nullptr;
@@ -104,6 +134,10 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
     ~release() { msr_free(&m); }
   } release_record{msr};
 
+  // libmseed parses writable bytes: each record is copied, with room after its end should the
+  // library look a few bytes beyond a field.
+  constexpr std::size_t margin = 64;
+  std::vector<char> copy;
   read_result result;
   std::vector<trace> traces;
   std::size_t offset = 0;
@@ -111,24 +145,28 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
     const auto fail = [&](std::string what, base::code code = base::code::bad_input) {
       return refused(base::failure_at_byte(offset, std::move(what), code));
     };
-    char* const record = buffer.data() + offset;
     const std::size_t left = bytes.size() - offset;
-    if (left < fixed_header || !looks_like_record(record)) {
+    if (left < fixed_header || !looks_like_record(bytes.data() + offset)) {
       return fail("not a miniSEED record");
     }
-    int status = msr_parse(record, static_cast<int>(left), &msr, 0, 0, 0);
-    if (status > 0) {
-      return fail("the file ends in a record: " + std::to_string(status) + " more bytes were due");
+    std::size_t length = 0;
+    if (std::string why = record_length(
+            reinterpret_cast<const unsigned char*>(bytes.data()) + offset, left, length);
+        !why.empty()) {
+      return fail(std::move(why));
     }
-    if (status < 0) {
-      return fail("not a miniSEED record: " + base::lower(ms_errorstr(status)));
+    if (copy.size() < length + margin) copy.assign(length + margin, '\0');
+    std::memcpy(copy.data(), bytes.data() + offset, length);
+    std::memset(copy.data() + length, 0, margin);
+    const int reclen = static_cast<int>(length);
+    // The header first: libmseed must see the record as it was measured here, and its samples
+    // must lie within it, before they are decoded.
+    int status = msr_parse(copy.data(), reclen, &msr, reclen, 0, 0);
+    if (status != 0) {
+      return fail("not a miniSEED record: " +
+                  base::lower(ms_errorstr(status < 0 ? status : MS_GENERROR)));
     }
-    const auto length = static_cast<std::size_t>(msr->reclen);
-    if (msr->reclen < MINRECLEN || length > left) {
-      return fail("a record length of " + std::to_string(msr->reclen) + " bytes, with " +
-                  std::to_string(left) + " left in the file");
-    }
-    if (!msr->Blkt1000) return fail("a record without blockette 1000: its encoding is unknown");
+    if (msr->reclen != reclen) return fail("two blockettes 1000 that disagree");
     if (msr->encoding == DE_ASCII) {
       result.warnings.push_back(base::failure_at_byte(
           offset, "a record of text (channel " + std::string(msr->channel) + ") is left out"));
@@ -137,7 +175,6 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
     }
     const std::optional<std::size_t> size = sample_size(msr->encoding);
     if (!size) return fail("encoding " + std::to_string(msr->encoding) + " is not read");
-    // The samples must lie within the record before libmseed is asked for them.
     const std::size_t data_offset = msr->fsdh->data_offset;
     const auto samples = static_cast<std::size_t>(msr->samplecnt);
     if (samples == 0) {
@@ -152,7 +189,7 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
       return fail("the record says " + std::to_string(samples) + " samples but has room for " +
                   std::to_string((length - data_offset) / *size));
     }
-    status = msr_parse(record, static_cast<int>(length), &msr, static_cast<int>(length), 1, 0);
+    status = msr_parse(copy.data(), reclen, &msr, reclen, 1, 0);
     if (status != 0) {
       return fail("samples that cannot be decoded: " +
                   base::lower(ms_errorstr(status < 0 ? status : MS_GENERROR)));
@@ -174,11 +211,26 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
     }
     const double period = 1e6 / rate;  // microseconds
     if (!t) {
+      // Counts and values of unknown unit become cm/s2 by what the user gives.
+      const auto unusable = [&](std::string what) {
+        return refused(base::failure_at_byte(offset + data_offset, id + ": " + std::move(what)));
+      };
+      if (!options.units) {
+        return unusable(counts ? "the samples are counts: give --units and --counts-per-unit"
+                               : "the samples are of unknown unit: give --units g, gal or m/s2");
+      }
+      if (counts && !per_unit) {
+        return unusable("the samples are counts: give --counts-per-unit (counts per " +
+                        std::string(base::unit_name(*options.units)) + ")");
+      }
       trace& fresh = traces.emplace_back();
       fresh.id = id;
       fresh.rate = rate;
       fresh.counts = counts;
+      fresh.per_unit = per_unit.value_or(1);
+      fresh.scale = base::in_gal(*options.units);
       component& c = fresh.c;
+      c.unit = per_unit ? "counts" : base::unit_name(*options.units);
       c.dt = 1 / rate;
       c.network = msr->network;
       c.station = msr->station;
@@ -190,6 +242,8 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
       c.vertical = o.vertical;
       c.start = base::utc_time(std::chrono::microseconds(msr->starttime));
       c.first_byte = offset + data_offset;
+      // Records of one channel fill most files: as many samples as this record holds per byte.
+      c.acceleration.reserve(std::min(options.most_samples, bytes.size() / length * samples));
       t = &fresh;
     } else {
       if (!MS_ISRATETOLERABLE(rate, t->rate)) {
@@ -217,64 +271,51 @@ read_result read_mseed(std::string_view bytes, const read_options& options) {
     const std::size_t before = a.size();
     a.resize(before + samples);
     double* out = a.data() + before;
+    const double divisor = t->per_unit, scale = t->scale;
+    std::uint32_t not_finite = 0;
+    // Dividing by 1 changes nothing: without a gain the loop only multiplies.
+    const auto convert = [out, samples, divisor, scale, &not_finite](const auto* in) {
+      std::uint32_t beyond = 0;
+      if (divisor == 1) {
+        for (std::size_t k = 0; k < samples; ++k) {
+          const double v = static_cast<double>(in[k]) * scale;
+          beyond |= static_cast<std::uint32_t>(!(std::abs(v) <= largest));
+          out[k] = v;
+        }
+      } else {
+        for (std::size_t k = 0; k < samples; ++k) {
+          const double v = static_cast<double>(in[k]) / divisor * scale;
+          beyond |= static_cast<std::uint32_t>(!(std::abs(v) <= largest));
+          out[k] = v;
+        }
+      }
+      not_finite = beyond;
+    };
     switch (msr->sampletype) {
       case 'i':
-        for (std::size_t k = 0; k < samples; ++k) {
-          out[k] = static_cast<const std::int32_t*>(msr->datasamples)[k];
-        }
+        convert(static_cast<const std::int32_t*>(msr->datasamples));
         break;
       case 'f':
-        for (std::size_t k = 0; k < samples; ++k) {
-          out[k] = static_cast<const float*>(msr->datasamples)[k];
-        }
+        convert(static_cast<const float*>(msr->datasamples));
         break;
       case 'd':
-        std::memcpy(out, msr->datasamples, samples * sizeof(double));
+        convert(static_cast<const double*>(msr->datasamples));
         break;
       default:
         return fail("samples of type '" + base::printable(std::string_view(&msr->sampletype, 1)) +
                     "' are not read");
     }
+    if (not_finite) return fail(id + ": a sample that is not finite in cm/s2");
     t->due =
         msr->starttime + static_cast<hptime_t>(std::llround(static_cast<double>(samples) * period));
     offset += length;
   }
   if (traces.empty()) return refused(base::failure_at_byte(0, "no samples in the file"));
-
-  // Counts and values of unknown unit become cm/s2 by what the user gives.
-  const std::optional<double> per_unit = options.counts_per_unit;
-  if (per_unit && !(*per_unit > 0 && std::isfinite(*per_unit))) {
-    return refused(
-        base::failure("the counts per unit must be a positive number", base::code::usage));
-  }
   for (trace& t : traces) {
-    component& c = t.c;
-    const auto fail = [&](std::string what) {
-      return refused(base::failure_at_byte(c.first_byte, t.id + ": " + std::move(what)));
-    };
-    if (c.acceleration.size() < 2) return fail("fewer than two samples");
-    if (!options.units) {
-      return fail(t.counts ? "the samples are counts: give --units and --counts-per-unit"
-                           : "the samples are of unknown unit: give --units g, gal or m/s2");
+    if (t.c.acceleration.size() < 2) {
+      return refused(base::failure_at_byte(t.c.first_byte, t.id + ": fewer than two samples"));
     }
-    if (t.counts && !per_unit) {
-      return fail("the samples are counts: give --counts-per-unit (counts per " +
-                  std::string(base::unit_name(*options.units)) + ")");
-    }
-    const double scale = base::in_gal(*options.units);
-    if (per_unit) {
-      c.unit = "counts";
-      for (double& v : c.acceleration) v = v / *per_unit * scale;
-    } else {
-      c.unit = base::unit_name(*options.units);
-      for (double& v : c.acceleration) v = v * scale;
-    }
-    for (std::size_t k = 0; k < c.acceleration.size(); ++k) {
-      if (!std::isfinite(c.acceleration[k])) {
-        return fail("sample " + std::to_string(k + 1) + " is not finite in cm/s2");
-      }
-    }
-    result.components.push_back(std::move(c));
+    result.components.push_back(std::move(t.c));
   }
   return result;
 }

@@ -188,10 +188,11 @@ base::status convert(const header& h, const places& at, base::status first_sampl
     const double per_unit = *options.counts_per_unit;
     for (double& v : a) v = v / per_unit * scale;
   } else {
+    // Looked at until the first fraction, which is soon in a record of physical values.
     bool whole = true, zero = true;
-    for (double v : a) {
-      whole = whole && v == std::trunc(v);
-      zero = zero && v == 0;
+    for (std::size_t k = 0; k < a.size() && whole; ++k) {
+      whole = a[k] == std::trunc(a[k]);
+      zero = zero && a[k] == 0;
     }
     if (whole && !zero) {
       first_sample.what =
@@ -203,7 +204,8 @@ base::status convert(const header& h, const places& at, base::status first_sampl
       for (double& v : a) v = v * scale;
     }
   }
-  for (std::size_t k = 0; k < a.size(); ++k) {
+  // Floats in g or m/s2 stay finite in cm/s2; counts over a small gain may not.
+  for (std::size_t k = 0; counts && k < a.size(); ++k) {
     if (!std::isfinite(a[k])) {
       first_sample.what =
           "sample " + number(static_cast<long long>(k + 1)) + " is out of range in cm/s2";
@@ -217,6 +219,21 @@ std::uint32_t load32(const char* p, bool swap) {
   std::uint32_t u;
   std::memcpy(&u, p, 4);
   return swap ? __builtin_bswap32(u) : u;
+}
+
+// The float32 samples at p as doubles, in the file's byte order; not zero when one of them is
+// an infinity or not a number.
+template <bool swap>
+std::uint32_t widen(const char* p, std::size_t count, double* out) {
+  std::uint32_t exponent_all_ones = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    std::uint32_t u;
+    std::memcpy(&u, p + 4 * k, 4);
+    if constexpr (swap) u = __builtin_bswap32(u);
+    exponent_all_ones |= static_cast<std::uint32_t>((u & 0x7f800000u) == 0x7f800000u);
+    out[k] = std::bit_cast<float>(u);
+  }
+  return exponent_all_ones;
 }
 
 // The byte order in which NVHDR is a version (1 to 19): whether the file's order is the
@@ -316,16 +333,16 @@ read_result read_sac(std::string_view bytes, const read_options& options) {
   }
   c.first_byte = header_bytes;
   c.acceleration.resize(count);
-  const char* p = bytes.data() + header_bytes;
-  for (std::size_t k = 0; k < count; ++k) {
-    c.acceleration[k] = std::bit_cast<float>(load32(p + 4 * k, *swap));
-  }
-  for (std::size_t k = 0; k < count; ++k) {
-    if (!std::isfinite(c.acceleration[k])) {
-      return refused(base::failure_at_byte(
-          header_bytes + 4 * k,
-          "sample " + number(static_cast<long long>(k + 1)) + " is not finite"));
-    }
+  // A float whose exponent bits are all ones is an infinity or not a number.
+  const std::uint32_t not_finite =
+      *swap ? widen<true>(bytes.data() + header_bytes, count, c.acceleration.data())
+            : widen<false>(bytes.data() + header_bytes, count, c.acceleration.data());
+  if (not_finite) {
+    std::size_t k = 0;
+    while (std::isfinite(c.acceleration[k])) ++k;
+    return refused(base::failure_at_byte(
+        header_bytes + 4 * k,
+        "sample " + number(static_cast<long long>(k + 1)) + " is not finite"));
   }
   if (auto s = convert(h, at, base::failure_at_byte(header_bytes, ""), options, c)) {
     return refused(std::move(s));

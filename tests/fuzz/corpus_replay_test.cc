@@ -46,6 +46,9 @@ TEST(FuzzCorpus, Fields) {
 TEST(FuzzCorpus, Records) {
   replay("records", 8, fuzz::check_records);
 }
+TEST(FuzzCorpus, RecordsSeismo) {
+  replay("records_seismo", 10, fuzz::check_records_seismo);
+}
 TEST(FuzzCorpus, Options) {
   replay("options", 8, fuzz::check_options);
 }
