@@ -10,6 +10,7 @@
 
 #include "base/numbers.h"
 #include "base/strings.h"
+#include "records/spaces.h"
 
 namespace records {
 namespace {
@@ -81,22 +82,6 @@ bool parse_scale(std::string_view text, double& n, double& d) {
 
 bool is_blank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
-}
-
-// Spaces skipped eight at a time where eight bytes remain (the counts are right-justified in
-// columns: a few spaces before each).
-const char* skip_spaces(const char* p, const char* end) {
-  if constexpr (std::endian::native == std::endian::little) {
-    while (end - p >= 8) {
-      std::uint64_t word;
-      std::memcpy(&word, p, 8);
-      const std::uint64_t other = word ^ 0x2020202020202020u;  // zero where a space is
-      if (other != 0) return p + std::countr_zero(other) / 8;
-      p += 8;
-    }
-  }
-  while (p < end && *p == ' ') ++p;
-  return p;
 }
 
 // The digits that start the 8 bytes at p, read at once: how many (0 to 8), and the number they

@@ -12,6 +12,7 @@
 #include "base/strings.h"
 #include "records/names.h"
 #include "records/seed_channel.h"
+#include "records/spaces.h"
 
 namespace records {
 namespace {
@@ -419,8 +420,10 @@ read_result read_sac_alphanumeric(std::string_view text, const read_options& opt
   const char* const end = text.data() + text.size();
   std::size_t line = alphanumeric_header_lines + 1, last_value_line = line;
   while (p < end) {
+    p = skip_spaces(p, end);
+    if (p == end) break;
     const char ch = *p;
-    if (ch == ' ' || ch == '\t' || ch == '\r') {
+    if (ch == '\t' || ch == '\r') {
       ++p;
       continue;
     }

@@ -60,68 +60,28 @@ inline std::string knet_file(const knet_layout& k, const std::vector<long long>&
 // An ESM/ITACA DYNA file: its keys in order, with the values given (others empty), then one
 // value a line. DYNA 1.0 has 55 keys, ESM's 1.2 64.
 inline std::vector<std::string> dyna_keys(bool esm) {
-  std::vector<std::string> keys = {"EVENT_NAME",
-                                   "EVENT_ID",
-                                   "EVENT_DATE_YYYYMMDD",
-                                   "EVENT_TIME_HHMMSS",
-                                   "EVENT_LATITUDE_DEGREE",
-                                   "EVENT_LONGITUDE_DEGREE",
-                                   "EVENT_DEPTH_KM",
-                                   "HYPOCENTER_REFERENCE",
-                                   "MAGNITUDE_W",
-                                   "MAGNITUDE_W_REFERENCE",
-                                   "MAGNITUDE_L",
-                                   "MAGNITUDE_L_REFERENCE",
-                                   "FOCAL_MECHANISM",
-                                   "NETWORK",
-                                   "STATION_CODE",
-                                   "STATION_NAME",
-                                   "STATION_LATITUDE_DEGREE",
-                                   "STATION_LONGITUDE_DEGREE",
-                                   "STATION_ELEVATION_M",
-                                   "LOCATION",
-                                   "VS30_M/S",
-                                   "SITE_CLASSIFICATION_EC8",
-                                   "MORPHOLOGIC_CLASSIFICATION",
-                                   "EPICENTRAL_DISTANCE_KM",
-                                   "EARTHQUAKE_BACKAZIMUTH_DEGREE",
-                                   "DATE_TIME_FIRST_SAMPLE_YYYYMMDD_HHMMSS",
-                                   "DATE_TIME_FIRST_SAMPLE_PRECISION",
-                                   "SAMPLING_INTERVAL_S",
-                                   "NDATA",
-                                   "DURATION_S",
-                                   "STREAM",
-                                   "UNITS",
-                                   "INSTRUMENT",
-                                   "INSTRUMENT_ANALOG/DIGITAL",
-                                   "INSTRUMENTAL_FREQUENCY_HZ",
-                                   "INSTRUMENTAL_DAMPING",
-                                   "FULL_SCALE_G",
-                                   "N_BIT_DIGITAL_CONVERTER",
-                                   "PGA_CM/S^2",
-                                   "TIME_PGA_S",
-                                   "BASELINE_CORRECTION",
-                                   "FILTER_TYPE",
-                                   "FILTER_ORDER",
-                                   "LOW_CUT_FREQUENCY_HZ",
-                                   "HIGH_CUT_FREQUENCY_HZ",
-                                   "LATE/NORMAL_TRIGGERED",
-                                   "DATABASE_VERSION",
-                                   "HEADER_FORMAT",
-                                   "DATA_TYPE",
-                                   "PROCESSING",
-                                   "DATA_TIMESTAMP_YYYYMMDD_HHMMSS",
-                                   "USER1",
-                                   "USER2",
-                                   "USER3",
-                                   "USER4"};
-  if (esm) {
-    keys.insert(keys.begin() + 20, "SENSOR_DEPTH_M");
-    const auto after = std::find(keys.begin(), keys.end(), "DATA_TIMESTAMP_YYYYMMDD_HHMMSS") + 1;
-    keys.insert(after, {"DATA_LICENSE", "DATA_CITATION", "DATA_CREATOR",
-                        "ORIGINAL_DATA_MEDIATOR_CITATION", "ORIGINAL_DATA_MEDIATOR",
-                        "ORIGINAL_DATA_CREATOR_CITATION", "ORIGINAL_DATA_CREATOR"});
-    keys.push_back("USER5");
+  const std::string all =
+      "EVENT_NAME EVENT_ID EVENT_DATE_YYYYMMDD EVENT_TIME_HHMMSS EVENT_LATITUDE_DEGREE "
+      "EVENT_LONGITUDE_DEGREE EVENT_DEPTH_KM HYPOCENTER_REFERENCE MAGNITUDE_W "
+      "MAGNITUDE_W_REFERENCE MAGNITUDE_L MAGNITUDE_L_REFERENCE FOCAL_MECHANISM NETWORK "
+      "STATION_CODE STATION_NAME STATION_LATITUDE_DEGREE STATION_LONGITUDE_DEGREE "
+      "STATION_ELEVATION_M LOCATION +SENSOR_DEPTH_M VS30_M/S SITE_CLASSIFICATION_EC8 "
+      "MORPHOLOGIC_CLASSIFICATION EPICENTRAL_DISTANCE_KM EARTHQUAKE_BACKAZIMUTH_DEGREE "
+      "DATE_TIME_FIRST_SAMPLE_YYYYMMDD_HHMMSS DATE_TIME_FIRST_SAMPLE_PRECISION "
+      "SAMPLING_INTERVAL_S NDATA DURATION_S STREAM UNITS INSTRUMENT INSTRUMENT_ANALOG/DIGITAL "
+      "INSTRUMENTAL_FREQUENCY_HZ INSTRUMENTAL_DAMPING FULL_SCALE_G N_BIT_DIGITAL_CONVERTER "
+      "PGA_CM/S^2 TIME_PGA_S BASELINE_CORRECTION FILTER_TYPE FILTER_ORDER LOW_CUT_FREQUENCY_HZ "
+      "HIGH_CUT_FREQUENCY_HZ LATE/NORMAL_TRIGGERED DATABASE_VERSION HEADER_FORMAT DATA_TYPE "
+      "PROCESSING DATA_TIMESTAMP_YYYYMMDD_HHMMSS +DATA_LICENSE +DATA_CITATION +DATA_CREATOR "
+      "+ORIGINAL_DATA_MEDIATOR_CITATION +ORIGINAL_DATA_MEDIATOR +ORIGINAL_DATA_CREATOR_CITATION "
+      "+ORIGINAL_DATA_CREATOR USER1 USER2 USER3 USER4 +USER5";
+  std::vector<std::string> keys;  // "+" marks the keys ESM's DYNA 1.2 added
+  for (std::size_t at = 0; at < all.size();) {
+    const std::size_t end = std::min(all.find(' ', at), all.size());
+    const std::string key = all.substr(at, end - at);
+    if (key[0] != '+') keys.push_back(key);
+    if (key[0] == '+' && esm) keys.push_back(key.substr(1));
+    at = end + 1;
   }
   return keys;
 }
