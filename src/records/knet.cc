@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "base/numbers.h"
@@ -252,6 +253,10 @@ read_result read_knet(std::string_view text, const read_options& options) {
   for (double& a : c.acceleration) {
     a = (a - mean) * numerator / denominator;
     peak = std::max(peak, std::abs(a));
+  }
+  if (!(peak <= std::numeric_limits<double>::max())) {
+    return refused(base::failure_at_line(
+        14, "Scale Factor is '" + base::printable(value[13]) + "': the values leave the doubles"));
   }
 
   read_result result;

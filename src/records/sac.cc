@@ -186,8 +186,6 @@ base::status convert(const header& h, const places& at, base::status first_sampl
   const double scale = base::in_gal(*options.units);
   if (counts) {
     c.unit = "counts";
-    const double per_unit = *options.counts_per_unit;
-    for (double& v : a) v = v / per_unit * scale;
   } else {
     // Looked at until the first fraction, which is soon in a record of physical values.
     bool whole = true, zero = true;
@@ -201,12 +199,16 @@ base::status convert(const header& h, const places& at, base::status first_sampl
       return first_sample;
     }
     c.unit = base::unit_name(*options.units);
-    if (scale != 1) {
-      for (double& v : a) v = v * scale;
-    }
   }
-  // Floats in g or m/s2 stay finite in cm/s2; counts over a small gain may not.
-  for (std::size_t k = 0; counts && k < a.size(); ++k) {
+  // A large value of the text in g, or counts over a small gain, may leave the doubles.
+  const double per_unit = options.counts_per_unit.value_or(1);
+  if (per_unit == 1 && scale == 1) return {};
+  std::uint32_t beyond = 0;
+  for (double& v : a) {
+    v = v / per_unit * scale;
+    beyond |= static_cast<std::uint32_t>(!(std::abs(v) <= std::numeric_limits<double>::max()));
+  }
+  for (std::size_t k = 0; beyond && k < a.size(); ++k) {
     if (!std::isfinite(a[k])) {
       first_sample.what =
           "sample " + number(static_cast<long long>(k + 1)) + " is out of range in cm/s2";

@@ -169,6 +169,9 @@ TEST(Knet, Refusals) {
       {"decimal count", good + "12.5\n", 19, "not a count: '12.5'"},
       {"ten digits", good + "1234567890\n", 19, "not a count: '1234567890'"},
       {"one sample", knet_file({}, {5}), 18, "fewer than two samples"},
+      // found in review: a scale whose values leave the doubles
+      {"scale beyond", knet_file({.scale = "1e300(gal)/1e-300"}, counts), 14,
+       "Scale Factor is '1e300(gal)/1e-300': the values leave the doubles"},
       {"too many", good, 18, "more than the 2 samples a component may have", {.most_samples = 2}},
   };
   for (const auto& w : rows) {

@@ -263,15 +263,22 @@ TEST(Sac, AlphanumericRefusals) {
     std::string text;
     std::size_t line;
     const char* what;
+    read_options options = in_gal;
   } rows[] = {
       {"header cut", good.substr(0, good.find("HNE")), 29,
        "the file ends in its header: SAC alphanumeric files have 30 header lines"},
       {"short", good.substr(0, good.rfind("2.5")), 31, "NPTS is 3 but 2 values follow"},
       {"long", good + "4\n", 32, "NPTS is 3 but more values follow"},
       {"garbled", garbled, 31, "not a number: '2x5'"},
+      // found in review: finite as text in g, beyond the doubles in cm/s2
+      {"too large in gal",
+       sac_alphanumeric({}, {0.5, 1e306, 1}),
+       31,
+       "sample 2 is out of range in cm/s2",
+       {.units = base::acceleration_unit::g}},
   };
   for (const auto& w : rows) {
-    const read_result r = read_sac_alphanumeric(w.text, in_gal);
+    const read_result r = read_sac_alphanumeric(w.text, w.options);
     ASSERT_FALSE(r.ok()) << w.name;
     EXPECT_EQ(r.status.line, w.line) << w.name;
     EXPECT_EQ(r.status.what, w.what) << w.name;
