@@ -420,7 +420,8 @@ read_result read_sac_alphanumeric(std::string_view text, const read_options& opt
   c.acceleration.reserve(count);
   const char* p = text.data() + at;
   const char* const end = text.data() + text.size();
-  std::size_t line = alphanumeric_header_lines + 1, last_value_line = line;
+  // Line 31, or the last line when the text ends with its header.
+  std::size_t line = base::line_at(text, at), last_value_line = line;
   while (p < end) {
     p = skip_spaces(p, end);
     if (p == end) break;
@@ -464,10 +465,9 @@ read_result read_sac_alphanumeric(std::string_view text, const read_options& opt
                              number(static_cast<long long>(c.acceleration.size())) +
                              " values follow"));
   }
-  if (auto s = convert(
-          h, where,
-          base::failure_at_line(c.first_line ? c.first_line : alphanumeric_header_lines + 1, ""),
-          options, c)) {
+  if (auto s = convert(h, where,
+                       base::failure_at_line(c.first_line ? c.first_line : last_value_line, ""),
+                       options, c)) {
     return refused(std::move(s));
   }
   read_result result;
