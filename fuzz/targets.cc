@@ -20,9 +20,13 @@
 #include "records/at2_writer.h"
 #include "records/cosmos.h"
 #include "records/dmg.h"
+#include "records/esm.h"
 #include "records/fortran_format.h"
+#include "records/knet.h"
+#include "records/mseed.h"
 #include "records/names.h"
 #include "records/registry.h"
+#include "records/sac.h"
 #include "records/smc.h"
 #include "records/table.h"
 #include "spectra/fourier/frequencies.h"
@@ -191,7 +195,9 @@ std::string check_records(const std::uint8_t* data, std::size_t size) {
       }
     }
     if (!r.ok()) {
-      if (r.status.line < 1 || r.status.line > lines) return "a failure outside the text's lines";
+      if (r.status.at_byte ? r.status.byte > size : r.status.line < 1 || r.status.line > lines) {
+        return "a failure outside the text's lines";
+      }
       continue;
     }
     if (r.components.empty()) return "no components";
@@ -440,6 +446,91 @@ std::string check_processing(const std::uint8_t* data, std::size_t size) {
     difference = std::max(difference, std::abs(blocks[i] - plain[i]));
   }
   return difference <= 1e-8 * peak ? "" : "blocks and the plain pass differ";
+}
+
+namespace {
+
+// Where a failure or a warning is: inside the bytes given, as a byte or as a line.
+bool placed_within(const base::status& s, std::size_t size, std::size_t lines, bool binary) {
+  return binary ? s.at_byte && s.byte <= size : !s.at_byte && s.line >= 1 && s.line <= lines;
+}
+
+// A SAC file in the other byte order: the header's numbers and the samples swapped word by
+// word, its names and anything after the samples as they are.
+std::string other_byte_order(std::string_view bytes, std::size_t samples) {
+  std::string out(bytes);
+  const auto swap_words = [&](std::size_t from, std::size_t to) {
+    for (std::size_t at = from; at + 4 <= to; at += 4) std::reverse(&out[at], &out[at + 4]);
+  };
+  swap_words(0, 440);
+  swap_words(632, 632 + 4 * samples);
+  return out;
+}
+
+}  // namespace
+
+std::string check_records_seismo(const std::uint8_t* data, std::size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::size_t lines =
+      1 + static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+  const records::read_options option_sets[] = {
+      {},
+      {.units = base::acceleration_unit::gal},
+      {.units = base::acceleration_unit::m_per_s2, .counts_per_unit = 1000},
+      {.units = base::acceleration_unit::g, .most_samples = 64},
+  };
+  const struct {
+    const char* name;
+    records::read_result (*read)(std::string_view, const records::read_options&);
+    bool binary;
+  } readers[] = {
+      {"knet", records::read_knet, false},  {"esm", records::read_esm, false},
+      {"sac", records::read_sac, true},     {"sac-text", records::read_sac_alphanumeric, false},
+      {"mseed", records::read_mseed, true},
+  };
+  for (const records::read_options& options : option_sets) {
+    for (const auto& reader : readers) {
+      const std::string name = reader.name;
+      const records::read_result r = reader.read(bytes, options);
+      for (const base::status& w : r.warnings) {
+        if (!placed_within(w, size, lines, reader.binary)) return name + ": a warning misplaced";
+      }
+      if (!r.ok()) {
+        if (r.status.what.empty()) return name + ": a failure without words";
+        if (!placed_within(r.status, size, lines, reader.binary)) {
+          return name + ": a failure outside the input";
+        }
+        continue;
+      }
+      if (r.components.empty()) return name + ": no components";
+      for (const records::component& c : r.components) {
+        if (!(c.dt > 0) || !std::isfinite(c.dt)) return name + ": an interval not positive";
+        if (c.acceleration.size() < 2) return name + ": fewer than two samples";
+        if (c.acceleration.size() > options.most_samples) return name + ": beyond the bound";
+        if (c.channel.empty()) return name + ": a component without a name";
+        if (reader.binary ? c.first_byte >= size : c.first_line < 1 || c.first_line > lines) {
+          return name + ": a first sample outside the input";
+        }
+        for (double v : c.acceleration) {
+          if (!std::isfinite(v)) return name + ": a value that is not finite";
+        }
+      }
+      if (name == "sac" && size >= 632) {
+        const records::component& c = r.components[0];
+        const records::read_result other =
+            records::read_sac(other_byte_order(bytes, c.acceleration.size()), options);
+        if (!other.ok() || other.components[0].acceleration != c.acceleration ||
+            other.components[0].dt != c.dt || other.components[0].start != c.start ||
+            other.components[0].channel != c.channel) {
+          return "sac: the other byte order reads otherwise";
+        }
+      }
+    }
+    // Told apart by content, the same bytes land in one reader or another, never nowhere.
+    const records::read_result any = records::read_any(bytes, options);
+    if (!any.ok() && any.status.what.empty()) return "read_any: a failure without words";
+  }
+  return {};
 }
 
 }  // namespace fuzz

@@ -54,4 +54,11 @@ std::string check_outputs(const std::uint8_t* data, std::size_t size);
 // with the plain pass.
 std::string check_processing(const std::uint8_t* data, std::size_t size);
 
+// The readers of seismological formats (K-NET/KiK-net, ESM, SAC binary and text, miniSEED),
+// each on arbitrary bytes with several sets of options: a record read has components of two
+// samples or more (at most the bound), a positive interval, finite values and a channel name;
+// a failure names a line of the text or a byte of the binary data; a SAC file read in one byte
+// order reads the same in the other.
+std::string check_records_seismo(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

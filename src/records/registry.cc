@@ -6,6 +6,10 @@
 #include "records/at2.h"
 #include "records/cosmos.h"
 #include "records/dmg.h"
+#include "records/esm.h"
+#include "records/knet.h"
+#include "records/mseed.h"
+#include "records/sac.h"
 #include "records/smc.h"
 #include "records/table.h"
 
@@ -19,6 +23,12 @@ constexpr std::array all = {
     format{"dmg", "CSMIP/DMG V1/V2 (acceleration of each channel)", is_dmg, read_dmg},
     format{"smc", "USGS SMC (one component in cm/s2)", is_smc, read_smc},
     format{"at2", "PEER NGA .AT2 (one component in g)", is_at2, read_at2},
+    format{"knet", "K-NET and KiK-net ASCII (NIED; one component in counts)", is_knet, read_knet},
+    format{"esm", "ESM and ITACA ASCII (DYNA 1.0 and 1.2; one component)", is_esm, read_esm},
+    format{"mseed", "miniSEED 2 (one component per channel, counts)", is_mseed, read_mseed},
+    format{"sac", "SAC binary (one component, either byte order)", is_sac, read_sac},
+    format{"sac-text", "SAC alphanumeric (one component)", is_sac_alphanumeric,
+           read_sac_alphanumeric},
     format{"table", "sdofresp's table (time and three components)", is_table,
            [](std::string_view bytes, const read_options& o) { return read_table(bytes, o); }},
 };

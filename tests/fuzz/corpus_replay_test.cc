@@ -49,6 +49,9 @@ TEST(FuzzCorpus, Records) {
 TEST(FuzzCorpus, RecordsFixed) {
   replay("records_fixed", 8, fuzz::check_records_fixed);
 }
+TEST(FuzzCorpus, RecordsSeismo) {
+  replay("records_seismo", 10, fuzz::check_records_seismo);
+}
 TEST(FuzzCorpus, Options) {
   replay("options", 8, fuzz::check_options);
 }
