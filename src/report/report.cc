@@ -158,7 +158,10 @@ void writer::failed(const base::status& s) {
   if (!page_) return;
   page_->write("<tr class=\"failed\"><td class=\"name\">" + html(s.file) +
                "</td><td class=\"name\" colspan=\"" + std::to_string(measure_columns() + 1) +
-               "\">" + html((s.line > 0 ? "line " + std::to_string(s.line) + ": " : "") + s.what) +
+               "\">" + html((s.at_byte     ? "byte " + std::to_string(s.byte) + ": "
+                     : s.line > 0 ? "line " + std::to_string(s.line) + ": "
+                                  : "") +
+                    s.what) +
                "</td></tr>\n");
 }
 

@@ -64,8 +64,9 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Response spectra of ground-motion records: the peak response of a linear oscillator over\n"
       "periods and damping ratios, by the exact recurrence for an acceleration linear between\n"
-      "samples. Records are sdofresp's layout (header of four items, then time and three\n"
-      "accelerations per line) or PEER NGA .AT2 files; - is standard input, @FILE a list.",
+      "samples; rotated spectra, intensity measures, input-energy, inelastic and Fourier\n"
+      "spectra; processing of raw records. Records in any format of --format, told by their\n"
+      "content; - is standard input, @FILE a list of files.",
       "sdofspec"};
   app.set_version_flag("--version", command.version);
   sdofspec::options o;
