@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/dispatch.h"
 #include "spectra/fourier/frequencies.h"
 #include "spectra/fourier/smoothing.h"
 #include "spectra/fourier/spectrum.h"
@@ -217,8 +218,10 @@ TEST(Smoothing, ConstantZeroAndLinear) {
   }
 }
 
-// The lanes' sums equal the same sums one bin at a time, bit for bit: spectra of sizes that do
-// and do not fill whole blocks, one to nine spectra in a call, centres on and between bins.
+// The lanes' sums equal the same sums one bin at a time, bit for bit, on every instruction set
+// this processor runs (eight lanes as one, two or four vectors, or one lane at a time): spectra
+// of sizes that do and do not fill whole blocks, one to nine spectra in a call, centres on and
+// between bins.
 TEST(Smoothing, LanesEqualOneLane) {
   for (std::size_t size : {2u, 3u, 9u, 257u, 2701u, 8641u}) {
     for (std::size_t count : {1u, 3u, 4u, 5u, 9u}) {
@@ -234,8 +237,13 @@ TEST(Smoothing, LanesEqualOneLane) {
       centres.push_back(df);
       centres.push_back(df * static_cast<double>(size / 2));
       const konno_ohmachi plan(188.5, centres, size + 5);
-      EXPECT_EQ(plan.smooth(spectra, df), plan.smooth_one_lane(spectra, df))
-          << size << " bins, " << count << " spectra";
+      const auto one_lane = plan.smooth_one_lane(spectra, df);
+      EXPECT_EQ(plan.smooth(spectra, df), one_lane) << size << " bins, " << count << " spectra";
+      for (int t = 0; t <= static_cast<int>(kernels::best_vector_target()); ++t) {
+        const auto target = static_cast<kernels::vector_target>(t);
+        EXPECT_EQ(plan.smooth_on(target, spectra, df), one_lane)
+            << size << " bins, " << count << " spectra, instruction set " << t;
+      }
     }
   }
 }
