@@ -304,8 +304,8 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
       !(tolerance.values.size() == 1 && tolerance.values[0] > 0 && tolerance.values[0] <= 0.01)) {
     return "a tolerance outside (0, 0.01]";
   }
-  const fourier::parsed_values grid = fourier::parse_grid(text);
-  if (grid.error.empty()) {
+  const spectra::parsed_values grid = fourier::parse_grid(text);
+  if (grid.status.ok()) {
     if (grid.values.empty() || grid.values.size() > 100000) {
       return "a grid of no or too many points";
     }
@@ -313,12 +313,18 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
       return "a grid frequency that is not positive and finite";
     }
     if (!std::is_sorted(grid.values.begin(), grid.values.end())) return "a grid that falls";
+  } else if (grid.status.code != base::code::usage || !grid.values.empty()) {
+    return "a grid refused other than as a usage error without values";
   }
-  const fourier::parsed_values bandwidth = fourier::parse_bandwidth(text);
+  const spectra::parsed_values bandwidth = fourier::parse_bandwidth(text);
   const double one_hertz[] = {1};
-  if (bandwidth.error.empty() && !(bandwidth.values.size() == 1 &&
-                                   fourier::check_smoothing(bandwidth.values[0], one_hertz).ok())) {
+  if (bandwidth.status.ok() && !(bandwidth.values.size() == 1 &&
+                                 fourier::check_smoothing(bandwidth.values[0], one_hertz).ok())) {
     return "a bandwidth outside (0, 1000]";
+  }
+  if (!bandwidth.status.ok() &&
+      (bandwidth.status.code != base::code::usage || !bandwidth.values.empty())) {
+    return "a bandwidth refused other than as a usage error without values";
   }
   struct inelastic_list {
     spectra::parsed_values (*parse)(std::string_view);

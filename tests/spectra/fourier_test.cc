@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kernels/dispatch.h"
 #include "spectra/fourier/frequencies.h"
 #include "spectra/fourier/smoothing.h"
 #include "spectra/fourier/spectrum.h"
@@ -217,8 +218,10 @@ TEST(Smoothing, ConstantZeroAndLinear) {
   }
 }
 
-// The lanes' sums equal the same sums one bin at a time, bit for bit: spectra of sizes that do
-// and do not fill whole blocks, one to nine spectra in a call, centres on and between bins.
+// The lanes' sums equal the same sums one bin at a time, bit for bit, on every instruction set
+// this processor runs (eight lanes as one, two or four vectors, or one lane at a time): spectra
+// of sizes that do and do not fill whole blocks, one to nine spectra in a call, centres on and
+// between bins.
 TEST(Smoothing, LanesEqualOneLane) {
   for (std::size_t size : {2u, 3u, 9u, 257u, 2701u, 8641u}) {
     for (std::size_t count : {1u, 3u, 4u, 5u, 9u}) {
@@ -234,8 +237,13 @@ TEST(Smoothing, LanesEqualOneLane) {
       centres.push_back(df);
       centres.push_back(df * static_cast<double>(size / 2));
       const konno_ohmachi plan(188.5, centres, size + 5);
-      EXPECT_EQ(plan.smooth(spectra, df), plan.smooth_one_lane(spectra, df))
-          << size << " bins, " << count << " spectra";
+      const auto one_lane = plan.smooth_one_lane(spectra, df);
+      EXPECT_EQ(plan.smooth(spectra, df), one_lane) << size << " bins, " << count << " spectra";
+      for (int t = 0; t <= static_cast<int>(kernels::best_vector_target()); ++t) {
+        const auto target = static_cast<kernels::vector_target>(t);
+        EXPECT_EQ(plan.smooth_on(target, spectra, df), one_lane)
+            << size << " bins, " << count << " spectra, instruction set " << t;
+      }
     }
   }
 }
@@ -251,14 +259,14 @@ TEST(FourierOptions, Grids) {
            accept{"log:2:2:3", {2, 2, 2}},       // a range of one point, repeated
            accept{"log:1e-1:5E1:2", {0.1, 50}},  // exponents as numbers are written
        }) {
-    const parsed_values p = parse_grid(r.text);
-    ASSERT_EQ(p.error, "") << r.text;
+    const spectra::parsed_values p = parse_grid(r.text);
+    ASSERT_TRUE(p.status.ok()) << r.text << ": " << p.status.what;
     ASSERT_EQ(p.values.size(), r.values.size()) << r.text;
     for (std::size_t i = 0; i < r.values.size(); ++i) {
       EXPECT_NEAR(p.values[i], r.values[i], 1e-15 * r.values[i]) << r.text;
     }
   }
-  const parsed_values standard = parse_grid(default_grid);
+  const spectra::parsed_values standard = parse_grid(default_grid);
   ASSERT_EQ(standard.values.size(), 100u);
   EXPECT_EQ(standard.values.front(), 0.1);
   EXPECT_EQ(standard.values.back(), 50);
@@ -268,17 +276,23 @@ TEST(FourierOptions, Grids) {
                            "log:10:1:5", "log:1:nan:5", "log:1:inf:5",   // FMIN <= FMAX, finite
                            "log:1:2:0", "log:1:2:2.5", "log:1:2:100001", "log:1:2:1",  // N
                            "log: 1:2:3", "log:1:2:3 "}) {                              // no blanks
-    EXPECT_NE(parse_grid(text).error, "") << text;
+    const spectra::parsed_values p = parse_grid(text);
+    EXPECT_EQ(p.status.code, base::code::usage) << text;
+    EXPECT_NE(p.status.what, "") << text;
+    EXPECT_TRUE(p.values.empty()) << text;
   }
   EXPECT_EQ(parse_bandwidth("188.5").values, std::vector<double>{188.5});
   for (const char* text : {"0", "-40", "1000.5", "forty", "", "nan"}) {
-    EXPECT_NE(parse_bandwidth(text).error, "") << text;
+    const spectra::parsed_values p = parse_bandwidth(text);
+    EXPECT_EQ(p.status.code, base::code::usage) << text;
+    EXPECT_TRUE(p.values.empty()) << text;
   }
   const std::vector<double> grid = {1, 25, 50, 60};
   EXPECT_EQ(capped_at_nyquist(grid, 0.01), (std::vector<double>{1, 25, 50}));
-  EXPECT_EQ(check_grid(grid, 0.005), "");
-  EXPECT_EQ(check_grid(grid, 0.01),
-            "the grid reaches 60 Hz, above the Nyquist frequency 50 Hz of this record");
+  EXPECT_TRUE(check_grid(grid, 0.005).ok());
+  const base::status above = check_grid(grid, 0.01);
+  EXPECT_EQ(above.code, base::code::usage);
+  EXPECT_EQ(above.what, "the grid reaches 60 Hz, above the Nyquist frequency 50 Hz of this record");
 }
 
 }  // namespace

@@ -37,11 +37,13 @@ int main(int argc, char** argv) {
   if (mode == "fas") {
     std::printf("%zu %.17g\n", 2 * (values.size() - 1), s.value.df);
   } else {
-    const fourier::parsed_values b = fourier::parse_bandwidth(argv[3]);
-    const fourier::parsed_values grid = fourier::parse_grid(argv[4]);
-    if (!b.error.empty() || !grid.error.empty()) {
-      std::fprintf(stderr, "fourier_driver: %s%s\n", b.error.c_str(), grid.error.c_str());
-      return 2;
+    const spectra::parsed_values b = fourier::parse_bandwidth(argv[3]);
+    const spectra::parsed_values grid = fourier::parse_grid(argv[4]);
+    for (const base::status& refused : {b.status, grid.status}) {
+      if (!refused.ok()) {
+        std::fprintf(stderr, "fourier_driver: %s\n", refused.what.c_str());
+        return 2;
+      }
     }
     values = fourier::smooth(values, s.value.df, grid.values, b.values[0]);
   }

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "base/numbers.h"
 #include "base/strings.h"
 
 namespace fourier {
+
+using spectra::parsed_values;
+
 namespace {
 
 parsed_values error(std::string what) {
-  return {{}, std::move(what)};
+  return {.status = base::failure(std::move(what), base::code::usage)};
 }
 
 }  // namespace
@@ -46,7 +50,7 @@ parsed_values parse_bandwidth(std::string_view text) {
   const std::optional<double> b = base::parse_decimal(text);
   if (!b) return error("not a number: '" + base::printable(text) + "'");
   if (!(*b > 0 && *b <= 1000)) return error("the bandwidth b is above 0 and at most 1000");
-  return {{*b}, {}};
+  return {.values = {*b}};
 }
 
 double nyquist(double dt) {
@@ -61,11 +65,13 @@ std::vector<double> capped_at_nyquist(std::span<const double> frequencies, doubl
   return kept;
 }
 
-std::string check_grid(std::span<const double> frequencies, double dt) {
+base::status check_grid(std::span<const double> frequencies, double dt) {
   for (double f : frequencies) {
     if (f > nyquist(dt)) {
-      return "the grid reaches " + base::shortest(f) + " Hz, above the Nyquist frequency " +
-             base::shortest(nyquist(dt)) + " Hz of this record";
+      return base::failure("the grid reaches " + base::shortest(f) +
+                               " Hz, above the Nyquist frequency " + base::shortest(nyquist(dt)) +
+                               " Hz of this record",
+                           base::code::usage);
     }
   }
   return {};

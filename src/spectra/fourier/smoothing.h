@@ -12,6 +12,10 @@
 
 #include "base/status.h"
 
+namespace kernels {
+enum class vector_target;  // kernels/dispatch.h
+}
+
 namespace fourier {
 
 // The bandwidth b most use for a spectrum; 188.5 is Goulet et al.'s (2018) for the EAS.
@@ -37,6 +41,12 @@ class konno_ohmachi {
   // once for all the spectra of a call (a record's components and their EAS).
   std::vector<std::vector<double>> smooth(std::span<const std::span<const double>> spectra,
                                           double df) const;
+
+  // smooth() with the lanes compiled for an instruction set, or the widest compiled below it
+  // (the processor must run it): every one must equal smooth_one_lane() (for the tests).
+  std::vector<std::vector<double>> smooth_on(kernels::vector_target target,
+                                             std::span<const std::span<const double>> spectra,
+                                             double df) const;
 
   // The same sums in the same order one bin at a time, with no vector lanes: smooth() must
   // equal it bit for bit (for the tests and the benchmarks).
