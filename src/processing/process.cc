@@ -163,7 +163,7 @@ processed process(std::span<const double> acceleration, double dt, const steps& 
       detail::filter_forward_backward(sections, out.acceleration, lanes_in::vectors, room);
     }
   }
-  if (s.baseline) detail::remove_baseline(out.acceleration, dt, best_instruction_set(), room);
+  if (s.baseline) detail::remove_baseline(out.acceleration, dt, lanes_in::vectors, room);
   return out;
 }
 
