@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "processing/baseline_passes.h"
 #include "processing/integrate.h"
-#include "processing/vectors.h"
 
 // The fit works in scaled time tau = i / (N - 1), from 0 to 1, on the basis tau^2 q_j(tau),
 // j = 0..4, where q_j(tau) = P_j^(0,4)(2 tau - 1) are the Jacobi polynomials orthogonal on
@@ -20,7 +20,7 @@
 namespace processing {
 namespace {
 
-constexpr int terms = 5;
+using baseline_passes::terms;
 
 // q_j in powers of tau (integers: sum over s of C(j, s) C(j + 4, s) (tau - 1)^s tau^(j - s)).
 constexpr std::int64_t jacobi[terms][terms] = {
@@ -30,20 +30,6 @@ constexpr std::int64_t jacobi[terms][terms] = {
     {-35, 168, -252, 120, 0},
     {70, -504, 1260, -1320, 495},
 };
-
-// The three-term recurrence q_j = (p_j tau + r_j) q_{j-1} - s_j q_{j-2}, from Jacobi's for
-// alpha = 0, beta = 4: 2j (j + 4)(2j + 2) P_j = (2j + 3)((2j + 4)(2j + 2) x - 16) P_{j-1}
-// - 2 (j - 1)(j + 3)(2j + 4) P_{j-2}, with x = 2 tau - 1. Stable where the powers cancel.
-struct recurrence {
-  double p, r, s;
-};
-constexpr recurrence step_to(int j) {
-  const double d = 2.0 * j * (j + 4) * (2 * j + 2);
-  const double x = (2.0 * j + 4) * (2 * j + 2);
-  return {(2 * j + 3) * 2 * x / d, (2 * j + 3) * (-x - 16) / d,
-          2.0 * (j - 1) * (j + 3) * (2 * j + 4) / d};
-}
-constexpr recurrence steps[terms] = {{}, step_to(1), step_to(2), step_to(3), step_to(4)};
 
 // The sum over the N points tau_i = i / (N - 1) of tau^4 q_j q_k, a polynomial f of degree 12
 // at most, exactly, by the Euler-Maclaurin formula, which ends for a polynomial:
@@ -106,122 +92,32 @@ void solve(double g[terms][terms], double b[terms]) {
   }
 }
 
-// The moments sum over i of tau_i^2 q_j(tau_i) d_i, j = 0..4, in four interleaved partial
-// sums (sample i in sum i % 4): a vector of V at a time, then the samples left one by one.
-template <class V>
-[[gnu::always_inline]] inline void moments_of(const double* d, std::size_t n, double h,
-                                              double (&moments)[terms][4]) {
-  using vectors::load, vectors::store;
-  constexpr std::size_t width = vectors::width<V>, group = 4 / width;
-  V sums[terms][group] = {};
-  V offset[group];
-  for (std::size_t g = 0; g < group; ++g) {
-    for (std::size_t l = 0; l < width; ++l) offset[g][l] = static_cast<double>(g * width + l);
-  }
-  std::size_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    const double first = static_cast<double>(i);
-    for (std::size_t g = 0; g < group; ++g) {
-      const V tau = (first + offset[g]) * h;
-      const V u = tau * tau * load<V>(d + i + g * width);
-      V q[terms];
-      q[1] = steps[1].p * tau + steps[1].r;
-      q[2] = (steps[2].p * tau + steps[2].r) * q[1] - steps[2].s;
-      for (int j = 3; j < terms; ++j) {
-        q[j] = (steps[j].p * tau + steps[j].r) * q[j - 1] - steps[j].s * q[j - 2];
-      }
-      sums[0][g] += u;
-      for (int j = 1; j < terms; ++j) sums[j][g] += q[j] * u;
-    }
-  }
-  for (int j = 0; j < terms; ++j) {
-    for (std::size_t g = 0; g < group; ++g) store(&moments[j][g * width], sums[j][g]);
-  }
-  for (; i < n; ++i) {
-    const double tau = static_cast<double>(i) * h;
-    const double u = tau * tau * d[i];
-    double q[terms];
-    q[1] = steps[1].p * tau + steps[1].r;
-    q[2] = (steps[2].p * tau + steps[2].r) * q[1] - steps[2].s;
-    for (int j = 3; j < terms; ++j) {
-      q[j] = (steps[j].p * tau + steps[j].r) * q[j - 1] - steps[j].s * q[j - 2];
-    }
-    moments[0][i % 4] += u;
-    for (int j = 1; j < terms; ++j) moments[j][i % 4] += q[j] * u;
-  }
+// The passes over the record, in vectors as far as they go and then by the scalar twin, or all
+// by the twin.
+void moments_of(const double* d, std::size_t n, double h, lanes_in lanes,
+                double (&moments)[terms][4]) {
+  const std::size_t done = lanes == lanes_in::vectors
+                               ? baseline_passes::passes_in_vectors().moments(d, n, h, moments)
+                               : 0;
+  baseline_passes::add_moments(d, done, n, h, moments);
 }
 
-// a_i -= the polynomial with these coefficients of tau^0 ... tau^4 at tau_i (Horner).
-template <class V>
-[[gnu::always_inline]] inline void subtract(double* a, std::size_t n, double h,
-                                            const double (&coefficients)[terms]) {
-  using vectors::load, vectors::store;
-  constexpr std::size_t width = vectors::width<V>;
-  V offset;
-  for (std::size_t l = 0; l < width; ++l) offset[l] = static_cast<double>(l);
-  std::size_t i = 0;
-  for (; i + width <= n; i += width) {
-    const V tau = (static_cast<double>(i) + offset) * h;
-    V sum = tau * 0.0 + coefficients[terms - 1];
-    for (int k = terms - 2; k >= 0; --k) sum = sum * tau + coefficients[k];
-    store(a + i, load<V>(a + i) - sum);
-  }
-  for (; i < n; ++i) {
-    const double tau = static_cast<double>(i) * h;
-    double sum = tau * 0.0 + coefficients[terms - 1];
-    for (int k = terms - 2; k >= 0; --k) sum = sum * tau + coefficients[k];
-    a[i] -= sum;
-  }
-}
-
-using moments_kernel = void (*)(const double*, std::size_t, double, double (&)[terms][4]);
-using subtract_kernel = void (*)(double*, std::size_t, double, const double (&)[terms]);
-
-void moments_baseline(const double* d, std::size_t n, double h, double (&m)[terms][4]) {
-  moments_of<vectors::pair>(d, n, h, m);
-}
-void subtract_baseline(double* a, std::size_t n, double h, const double (&c)[terms]) {
-  subtract<vectors::pair>(a, n, h, c);
-}
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] void moments_avx2(const double* d, std::size_t n, double h,
-                                          double (&m)[terms][4]) {
-  moments_of<vectors::quad>(d, n, h, m);
-}
-[[gnu::target("avx2")]] void subtract_avx2(double* a, std::size_t n, double h,
-                                           const double (&c)[terms]) {
-  subtract<vectors::quad>(a, n, h, c);
-}
-[[gnu::target("avx2,avx512f,avx512vl")]] void moments_avx512(const double* d, std::size_t n,
-                                                             double h, double (&m)[terms][4]) {
-  moments_of<vectors::quad>(d, n, h, m);
-}
-[[gnu::target("avx2,avx512f,avx512vl")]] void subtract_avx512(double* a, std::size_t n, double h,
-                                                              const double (&c)[terms]) {
-  subtract<vectors::quad>(a, n, h, c);
-}
-#endif
-
-struct kernels {
-  moments_kernel moments;
-  subtract_kernel subtract;
-};
-kernels kernels_for(instruction_set set) {
-#if defined(__x86_64__)
-  if (set == instruction_set::avx512) return {moments_avx512, subtract_avx512};
-  if (set == instruction_set::avx2) return {moments_avx2, subtract_avx2};
-#endif
-  (void)set;
-  return {moments_baseline, subtract_baseline};
+void subtract(double* a, std::size_t n, double h, const double (&coefficients)[terms],
+              lanes_in lanes) {
+  const std::size_t done =
+      lanes == lanes_in::vectors
+          ? baseline_passes::passes_in_vectors().subtract(a, n, h, coefficients)
+          : 0;
+  baseline_passes::subtract(a, done, n, h, coefficients);
 }
 
 // The fit in scaled time: the coefficients of tau^2 ... tau^6.
-std::array<double, terms> fit_scaled(std::span<const double> d, const kernels& run) {
+std::array<double, terms> fit_scaled(std::span<const double> d, lanes_in lanes) {
   const std::size_t n = d.size();
   assert(n >= 6);
   const double h = 1.0 / static_cast<double>(n - 1);
   double moments[terms][4] = {};
-  run.moments(d.data(), n, h, moments);
+  moments_of(d.data(), n, h, lanes, moments);
   double g[terms][terms], b[terms];
   for (int j = 0; j < terms; ++j) {
     b[j] = (moments[j][0] + moments[j][1]) + (moments[j][2] + moments[j][3]);
@@ -244,6 +140,36 @@ baseline_polynomial in_seconds(const std::array<double, terms>& scaled, double s
 
 }  // namespace
 
+namespace baseline_passes {
+
+void add_moments(const double* d, std::size_t from, std::size_t n, double h,
+                 double (&moments)[terms][4]) {
+  for (std::size_t i = from; i < n; ++i) {
+    const double tau = static_cast<double>(i) * h;
+    const double u = tau * tau * d[i];
+    double q[terms];
+    q[1] = steps[1].p * tau + steps[1].r;
+    q[2] = (steps[2].p * tau + steps[2].r) * q[1] - steps[2].s;
+    for (int j = 3; j < terms; ++j) {
+      q[j] = (steps[j].p * tau + steps[j].r) * q[j - 1] - steps[j].s * q[j - 2];
+    }
+    moments[0][i % 4] += u;
+    for (int j = 1; j < terms; ++j) moments[j][i % 4] += q[j] * u;
+  }
+}
+
+void subtract(double* a, std::size_t from, std::size_t n, double h,
+              const double (&coefficients)[terms]) {
+  for (std::size_t i = from; i < n; ++i) {
+    const double tau = static_cast<double>(i) * h;
+    double sum = tau * 0.0 + coefficients[terms - 1];
+    for (int k = terms - 2; k >= 0; --k) sum = sum * tau + coefficients[k];
+    a[i] -= sum;
+  }
+}
+
+}  // namespace baseline_passes
+
 double baseline_polynomial::at(double t) const {
   double sum = 0;
   for (int k = terms - 1; k >= 0; --k) sum = sum * t + c[k];
@@ -258,18 +184,17 @@ double baseline_polynomial::second_derivative(double t) const {
 
 baseline_polynomial fit_baseline(std::span<const double> displacement, double dt) {
   const double span = static_cast<double>(displacement.size() - 1) * dt;
-  return in_seconds(fit_scaled(displacement, kernels_for(best_instruction_set())), span);
+  return in_seconds(fit_scaled(displacement, lanes_in::vectors), span);
 }
 
 baseline_polynomial remove_baseline(std::span<double> acceleration, double dt) {
-  return detail::remove_baseline(acceleration, dt, best_instruction_set());
+  return detail::remove_baseline(acceleration, dt, lanes_in::vectors);
 }
 
 namespace detail {
 
-baseline_polynomial remove_baseline(std::span<double> acceleration, double dt, instruction_set set,
+baseline_polynomial remove_baseline(std::span<double> acceleration, double dt, lanes_in lanes,
                                     std::span<double> scratch) {
-  const kernels run = kernels_for(set);
   const std::size_t n = acceleration.size();
   std::unique_ptr<double[]> own;
   if (scratch.size() < n) {
@@ -278,12 +203,12 @@ baseline_polynomial remove_baseline(std::span<double> acceleration, double dt, i
   }
   const std::span<double> displacement = scratch.first(n);
   integrate(acceleration, dt, {}, displacement);
-  const std::array<double, terms> scaled = fit_scaled(displacement, run);
+  const std::array<double, terms> scaled = fit_scaled(displacement, lanes);
   // The second derivative in t of sum g_k tau^(k+2) is sum (k+2)(k+1) g_k tau^k / span^2.
   const double span = static_cast<double>(n - 1) * dt;
   double curvature[terms];
   for (int k = 0; k < terms; ++k) curvature[k] = (k + 2) * (k + 1) * scaled[k] / (span * span);
-  run.subtract(acceleration.data(), n, 1.0 / static_cast<double>(n - 1), curvature);
+  subtract(acceleration.data(), n, 1.0 / static_cast<double>(n - 1), curvature, lanes);
   return in_seconds(scaled, span);
 }
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <span>
 
-#include "processing/vectors.h"
+#include "processing/lanes.h"
 
 namespace processing {
 
@@ -28,10 +28,11 @@ baseline_polynomial fit_baseline(std::span<const double> displacement, double dt
 // second derivative from the acceleration, in place; returns the fit.
 baseline_polynomial remove_baseline(std::span<double> acceleration, double dt);
 
-// The same on the instruction set given (for the tests that compare them), with room for the
-// displacement (as many values as the acceleration; without it, its own is allocated).
+// The same with the passes over the record in vectors or in their scalar twin (for the tests that
+// compare them), with room for the displacement (as many values as the acceleration; without
+// it, its own is allocated).
 namespace detail {
-baseline_polynomial remove_baseline(std::span<double> acceleration, double dt, instruction_set set,
+baseline_polynomial remove_baseline(std::span<double> acceleration, double dt, lanes_in lanes,
                                     std::span<double> scratch = {});
 }
 

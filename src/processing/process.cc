@@ -157,19 +157,18 @@ processed process(std::span<const double> acceleration, double dt, const steps& 
   }
   if (sections.empty() && !s.baseline) return out;
   // One room for the filter's blocks and then the baseline's displacement.
-  const instruction_set set = best_instruction_set();
   const std::size_t size = out.acceleration.size();
   if (w.room.size() < size) w.room.resize(size);
   const std::span<double> room(w.room.data(), size);
   if (!sections.empty()) {
     if (s.causal) {
       std::vector<double> rest(2 * sections.size(), 0.0);
-      detail::filter(sections, out.acceleration, rest, set, room);
+      detail::filter(sections, out.acceleration, rest, lanes_in::vectors, room);
     } else {
-      detail::filter_forward_backward(sections, out.acceleration, set, room);
+      detail::filter_forward_backward(sections, out.acceleration, lanes_in::vectors, room);
     }
   }
-  if (s.baseline) detail::remove_baseline(out.acceleration, dt, set, room);
+  if (s.baseline) detail::remove_baseline(out.acceleration, dt, lanes_in::vectors, room);
   return out;
 }
 

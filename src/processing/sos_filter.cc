@@ -2,18 +2,19 @@
 
 #include <cassert>
 #include <memory>
+#include <type_traits>
 
-#include "processing/vectors.h"
+#include "processing/sos_blocks.h"
 
 // A pass of a recursive filter is a chain: each sample waits for the one before, and the
-// processor idles between them. A long record is therefore cut into `lanes` blocks that one
+// processor idles between them. A long record is therefore cut into `block_lanes` blocks that one
 // section filters side by side in vector registers, section after section: first each block from
 // rest (the first from the true memory) for the memory it ends in; then the true memory at each
 // block's start, which is where the block before ends: its own starting memory carried over its
 // samples by the section's transition matrix, plus what it ends in from rest; then each block
 // again from its true start. Within a block every sample is computed as the plain pass computes
-// it, and the lanes are the same on every instruction set, so the results are the same bit for
-// bit on all of them.
+// it, in the vector kernels (sos_filter_simd.cc) as in their scalar twin here, so the results
+// are the same bit for bit on every instruction set.
 //
 // At low corners the poles crowd z = 1, and the transition over a block has entries in the
 // hundreds that cancel: worked out and carried in doubles, the blocks would differ from the plain
@@ -24,7 +25,6 @@
 namespace processing {
 namespace {
 
-constexpr std::size_t lanes = 16;
 // Blocks shorter than this are not worth the second run: the plain pass.
 constexpr std::size_t shortest_block = 64;
 
@@ -48,161 +48,33 @@ void plain(std::span<const section> sections, double* x, std::size_t n, bool bac
   }
 }
 
-// One section over every lane for `steps` rows of `lanes` samples (row m at [m * lanes]),
-// forwards or backwards, in place, or only for the memories it ends in (z1 and z2, one per
-// lane). The same operations as `step`, a vector of lanes at a time, four vectors in flight to
-// fill the time each one waits for the one before.
-template <class V, bool write>
-[[gnu::always_inline]] inline void run_section(const section& s, double* rows, std::size_t steps,
-                                               bool backward, double* z1, double* z2) {
-  using vectors::load, vectors::store;
-  constexpr std::size_t width = vectors::width<V>;
-  constexpr std::size_t group = 4;
-  static_assert(lanes % (width * group) == 0);
-  // A copy the rows cannot overlap: the coefficients stay in registers.
-  const section c = s;
-  for (std::size_t chunk = 0; chunk < lanes; chunk += width * group) {
-    V m1[group], m2[group];
-    for (std::size_t g = 0; g < group; ++g) {
-      m1[g] = load<V>(z1 + chunk + g * width);
-      m2[g] = load<V>(z2 + chunk + g * width);
-    }
+// The scalar twin of the vector kernels: each lane by `step`, lane after lane.
+template <class Row>
+void run_lanes(const section& s, Row* rows, std::size_t steps, bool backward, double* z1,
+               double* z2) {
+  for (std::size_t l = 0; l < block_lanes; ++l) {
     for (std::size_t m = 0; m < steps; ++m) {
-      double* row = rows + (backward ? steps - 1 - m : m) * lanes + chunk;
-      for (std::size_t g = 0; g < group; ++g) {
-        const V u = load<V>(row + g * width);
-        const V v = c.b0 * u + m1[g];
-        m1[g] = (c.b1 * u + m2[g]) - c.a1 * v;
-        m2[g] = c.b2 * u - c.a2 * v;
-        if constexpr (write) store(row + g * width, v);
-      }
-    }
-    for (std::size_t g = 0; g < group; ++g) {
-      store(z1 + chunk + g * width, m1[g]);
-      store(z2 + chunk + g * width, m2[g]);
+      Row& sample = rows[(backward ? steps - 1 - m : m) * block_lanes + l];
+      const double y = step(s, sample, z1[l], z2[l]);
+      if constexpr (!std::is_const_v<Row>) sample = y;
     }
   }
 }
 
-// Block l of x (samples l * steps to (l + 1) * steps) into lane l of rows (sample m at
-// [m * lanes + l]), or back: square tiles of a vector's width, turned over in registers.
-inline void transpose(vectors::pair (&r)[2]) {
-  const vectors::pair a = r[0], b = r[1];
-  r[0] = __builtin_shufflevector(a, b, 0, 2);
-  r[1] = __builtin_shufflevector(a, b, 1, 3);
-}
-#if defined(__x86_64__)
-[[gnu::always_inline]] inline void transpose(vectors::quad (&r)[4]) {
-  const vectors::quad t0 = __builtin_shufflevector(r[0], r[1], 0, 4, 2, 6);
-  const vectors::quad t1 = __builtin_shufflevector(r[0], r[1], 1, 5, 3, 7);
-  const vectors::quad t2 = __builtin_shufflevector(r[2], r[3], 0, 4, 2, 6);
-  const vectors::quad t3 = __builtin_shufflevector(r[2], r[3], 1, 5, 3, 7);
-  r[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
-  r[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
-  r[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
-  r[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
-}
-#endif
-
-template <class V, bool into_lanes>
-[[gnu::always_inline]] inline void move_blocks(double* x, std::size_t steps, double* rows) {
-  using vectors::load, vectors::store;
-  constexpr std::size_t width = vectors::width<V>;
-  static_assert(lanes % width == 0);
-  std::size_t m0 = 0;
-  for (; m0 + width <= steps; m0 += width) {
-    for (std::size_t l0 = 0; l0 < lanes; l0 += width) {
-      V tile[width];
-      for (std::size_t i = 0; i < width; ++i) {
-        tile[i] =
-            into_lanes ? load<V>(x + (l0 + i) * steps + m0) : load<V>(rows + (m0 + i) * lanes + l0);
-      }
-      transpose(tile);
-      for (std::size_t i = 0; i < width; ++i) {
-        if constexpr (into_lanes) {
-          store(rows + (m0 + i) * lanes + l0, tile[i]);
-        } else {
-          store(x + (l0 + i) * steps + m0, tile[i]);
-        }
-      }
-    }
-  }
-  for (; m0 < steps; ++m0) {
-    for (std::size_t l = 0; l < lanes; ++l) {
-      if constexpr (into_lanes) {
-        rows[m0 * lanes + l] = x[l * steps + m0];
-      } else {
-        x[l * steps + m0] = rows[m0 * lanes + l];
-      }
-    }
+void to_lanes(const double* x, std::size_t steps, double* rows) {
+  for (std::size_t l = 0; l < block_lanes; ++l) {
+    for (std::size_t m = 0; m < steps; ++m) rows[m * block_lanes + l] = x[l * steps + m];
   }
 }
 
-// What runs on an instruction set: one section over the lanes, for the memories the lanes end
-// in or in place; the record into blocks and back.
-struct kernels {
-  void (*to_end)(const section&, double*, std::size_t, bool, double*, double*);
-  void (*in_place)(const section&, double*, std::size_t, bool, double*, double*);
-  void (*to_lanes)(double*, std::size_t, double*);
-  void (*from_lanes)(double*, std::size_t, double*);
-};
+void from_lanes(double* x, std::size_t steps, const double* rows) {
+  for (std::size_t l = 0; l < block_lanes; ++l) {
+    for (std::size_t m = 0; m < steps; ++m) x[l * steps + m] = rows[m * block_lanes + l];
+  }
+}
 
-template <class V>
-struct kernels_of {
-  static void to_end(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
-                     double* z2) {
-    run_section<V, false>(s, rows, steps, backward, z1, z2);
-  }
-  static void in_place(const section& s, double* rows, std::size_t steps, bool backward, double* z1,
-                       double* z2) {
-    run_section<V, true>(s, rows, steps, backward, z1, z2);
-  }
-  static void to_lanes(double* x, std::size_t steps, double* rows) {
-    move_blocks<V, true>(x, steps, rows);
-  }
-  static void from_lanes(double* x, std::size_t steps, double* rows) {
-    move_blocks<V, false>(x, steps, rows);
-  }
-};
-
-#if defined(__x86_64__)
-// The same, compiled for AVX2, and for AVX2 with AVX-512's 32 registers (the same vectors of four,
-// the same operations: the four vectors in flight and the coefficients then fit in registers).
-#define PROCESSING_SOS_KERNELS(name, instructions)                                                 \
-  struct name {                                                                                    \
-    [[gnu::target(instructions)]] static void to_end(const section& s, double* rows,               \
-                                                     std::size_t steps, bool backward, double* z1, \
-                                                     double* z2) {                                 \
-      run_section<vectors::quad, false>(s, rows, steps, backward, z1, z2);                         \
-    }                                                                                              \
-    [[gnu::target(instructions)]] static void in_place(const section& s, double* rows,             \
-                                                       std::size_t steps, bool backward,           \
-                                                       double* z1, double* z2) {                   \
-      run_section<vectors::quad, true>(s, rows, steps, backward, z1, z2);                          \
-    }                                                                                              \
-    [[gnu::target(instructions)]] static void to_lanes(double* x, std::size_t steps,               \
-                                                       double* rows) {                             \
-      move_blocks<vectors::quad, true>(x, steps, rows);                                            \
-    }                                                                                              \
-    [[gnu::target(instructions)]] static void from_lanes(double* x, std::size_t steps,             \
-                                                         double* rows) {                           \
-      move_blocks<vectors::quad, false>(x, steps, rows);                                           \
-    }                                                                                              \
-    static constexpr kernels all = {to_end, in_place, to_lanes, from_lanes};                       \
-  };
-PROCESSING_SOS_KERNELS(avx2_kernels, "avx2")
-PROCESSING_SOS_KERNELS(avx512_kernels, "avx2,avx512f,avx512vl")
-#undef PROCESSING_SOS_KERNELS
-#endif
-
-kernels kernels_for(instruction_set set) {
-#if defined(__x86_64__)
-  if (set == instruction_set::avx512) return avx512_kernels::all;
-  if (set == instruction_set::avx2) return avx2_kernels::all;
-#endif
-  (void)set;
-  using baseline = kernels_of<vectors::pair>;
-  return {baseline::to_end, baseline::in_place, baseline::to_lanes, baseline::from_lanes};
+block_kernels kernels_for(lanes_in lanes) {
+  return lanes == lanes_in::vectors ? vector_block_kernels() : scalar_block_kernels();
 }
 
 // Double-double numbers: hi + lo, |lo| at most half an ulp of hi, about 106 bits. The error-free
@@ -267,21 +139,21 @@ carry transition(const section& s, std::size_t n) {
 }
 
 // One section over the blocks held lane by lane in `rows` (sample m of block l at
-// [m * lanes + l]), forwards (block 0 first) or backwards, from the memory z (two values),
+// [m * block_lanes + l]), forwards (block 0 first) or backwards, from the memory z (two values),
 // left as the pass ends.
-void blocked_section(const section& s, const kernels& run, double* rows, std::size_t steps,
+void blocked_section(const section& s, const block_kernels& run, double* rows, std::size_t steps,
                      bool backward, double* z) {
   // The blocks in the order the pass meets them.
-  const auto block = [&](std::size_t k) { return backward ? lanes - 1 - k : k; };
-  double z1[lanes] = {}, z2[lanes] = {};
+  const auto block = [&](std::size_t k) { return backward ? block_lanes - 1 - k : k; };
+  double z1[block_lanes] = {}, z2[block_lanes] = {};
   z1[block(0)] = z[0];
   z2[block(0)] = z[1];
   run.to_end(s, rows, steps, backward, z1, z2);
   // The first block started from its true memory: what it ends in is true already.
   const carry a = transition(s, steps);
   wide m1{z[0]}, m2{z[1]};
-  double start1[lanes], start2[lanes];
-  for (std::size_t k = 0; k < lanes; ++k) {
+  double start1[block_lanes], start2[block_lanes];
+  for (std::size_t k = 0; k < block_lanes; ++k) {
     const std::size_t l = block(k);
     start1[l] = m1.hi;
     start2[l] = m2.hi;
@@ -296,8 +168,8 @@ void blocked_section(const section& s, const kernels& run, double* rows, std::si
     }
   }
   run.in_place(s, rows, steps, backward, start1, start2);
-  z[0] = start1[block(lanes - 1)];
-  z[1] = start2[block(lanes - 1)];
+  z[0] = start1[block(block_lanes - 1)];
+  z[1] = start2[block(block_lanes - 1)];
 }
 
 void scale_steady_state(std::span<const section> sections, double value, std::span<double> state) {
@@ -309,10 +181,10 @@ void scale_steady_state(std::span<const section> sections, double value, std::sp
 // The samples past the last whole row of blocks go sample after sample: after the blocks
 // forwards, before them backwards.
 void passes(std::span<const section> sections, std::span<double> x, std::span<double> state,
-            bool and_back, instruction_set set, std::span<double> scratch) {
+            bool and_back, lanes_in lanes, std::span<double> scratch) {
   assert(state.size() == 2 * sections.size());
   const std::size_t n = x.size();
-  const std::size_t steps = n / lanes;
+  const std::size_t steps = n / block_lanes;
   if (steps < shortest_block) {
     plain(sections, x.data(), n, false, state.data());
     if (and_back && n > 0) {
@@ -321,8 +193,8 @@ void passes(std::span<const section> sections, std::span<double> x, std::span<do
     }
     return;
   }
-  const kernels run = kernels_for(set);
-  const std::size_t body = steps * lanes, tail = n - body;
+  const block_kernels run = kernels_for(lanes);
+  const std::size_t body = steps * block_lanes, tail = n - body;
   std::unique_ptr<double[]> own;
   double* rows = scratch.data();
   if (scratch.size() < body) {
@@ -346,6 +218,13 @@ void passes(std::span<const section> sections, std::span<double> x, std::span<do
 
 }  // namespace
 
+block_kernels scalar_block_kernels() {
+  return {.in_place = run_lanes<double>,
+          .to_end = run_lanes<const double>,
+          .to_lanes = to_lanes,
+          .from_lanes = from_lanes};
+}
+
 std::vector<double> steady_state(std::span<const section> sections) {
   std::vector<double> state(2 * sections.size());
   double input = 1;
@@ -363,25 +242,25 @@ std::vector<double> steady_state(std::span<const section> sections) {
 }
 
 void filter(std::span<const section> sections, std::span<double> x, std::span<double> state) {
-  detail::filter(sections, x, state, best_instruction_set());
+  detail::filter(sections, x, state, lanes_in::vectors);
 }
 
 void filter_forward_backward(std::span<const section> sections, std::span<double> x) {
-  detail::filter_forward_backward(sections, x, best_instruction_set());
+  detail::filter_forward_backward(sections, x, lanes_in::vectors);
 }
 
 namespace detail {
 
 void filter(std::span<const section> sections, std::span<double> x, std::span<double> state,
-            instruction_set set, std::span<double> scratch) {
-  passes(sections, x, state, false, set, scratch);
+            lanes_in lanes, std::span<double> scratch) {
+  passes(sections, x, state, false, lanes, scratch);
 }
 
-void filter_forward_backward(std::span<const section> sections, std::span<double> x,
-                             instruction_set set, std::span<double> scratch) {
+void filter_forward_backward(std::span<const section> sections, std::span<double> x, lanes_in lanes,
+                             std::span<double> scratch) {
   std::vector<double> state(2 * sections.size(), 0.0);
   if (!x.empty()) scale_steady_state(sections, x[0], state);
-  passes(sections, x, state, true, set, scratch);
+  passes(sections, x, state, true, lanes, scratch);
 }
 
 void filter_plain(std::span<const section> sections, std::span<double> x, std::span<double> state) {

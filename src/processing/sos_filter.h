@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "processing/vectors.h"
+#include "processing/lanes.h"
 
 namespace processing {
 
@@ -34,15 +34,16 @@ void filter(std::span<const section> sections, std::span<double> x, std::span<do
 // (SciPy's sosfiltfilt with padtype=None). A record that begins with zero pads begins at rest.
 void filter_forward_backward(std::span<const section> sections, std::span<double> x);
 
-// The same on the instruction set given (for the tests that compare them), with room for the
-// record laid out by blocks (as many values as x; without it, the passes allocate their own);
-// and the plain pass sample after sample that the blocks of long records must agree with.
+// The same with the blocks' lanes in vectors or in their scalar twin (for the tests that compare
+// them), with room for the record laid out by blocks (as many values as x; without it, the
+// passes allocate their own); and the plain pass sample after sample that the blocks of long
+// records must agree with.
 namespace detail {
 
 void filter(std::span<const section> sections, std::span<double> x, std::span<double> state,
-            instruction_set set, std::span<double> scratch = {});
-void filter_forward_backward(std::span<const section> sections, std::span<double> x,
-                             instruction_set set, std::span<double> scratch = {});
+            lanes_in lanes, std::span<double> scratch = {});
+void filter_forward_backward(std::span<const section> sections, std::span<double> x, lanes_in lanes,
+                             std::span<double> scratch = {});
 // One pass sample after sample, whatever the length.
 void filter_plain(std::span<const section> sections, std::span<double> x, std::span<double> state);
 

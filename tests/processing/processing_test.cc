@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "kernels/dispatch.h"
 #include "processing/baseline.h"
+#include "processing/baseline_passes.h"
 #include "processing/butterworth.h"
 #include "processing/integrate.h"
 #include "processing/process.h"
+#include "processing/sos_blocks.h"
 #include "processing/sos_filter.h"
 #include "support/data.h"
 
@@ -50,12 +53,15 @@ std::vector<section> cascade(double highpass, double lowpass, int order, double 
   return s;
 }
 
-// The instruction sets beyond the baseline that this processor runs.
-std::vector<instruction_set> wider_sets() {
-  std::vector<instruction_set> sets;
-  if (best_instruction_set() >= instruction_set::avx2) sets.push_back(instruction_set::avx2);
-  if (best_instruction_set() >= instruction_set::avx512) sets.push_back(instruction_set::avx512);
-  return sets;
+// The instruction sets this processor runs: the vector kernels of each are the widest compiled
+// up to it.
+std::vector<kernels::vector_target> targets_here() {
+  using enum kernels::vector_target;
+  std::vector<kernels::vector_target> targets;
+  for (const kernels::vector_target t : {baseline, ssse3, sse4, avx2, avx3}) {
+    if (t <= kernels::best_vector_target()) targets.push_back(t);
+  }
+  return targets;
 }
 
 // The definition the blocks must agree with: forwards sample after sample from the steady
@@ -170,7 +176,8 @@ TEST(SosFilter, BlocksAgreeWithThePlainPass) {
     double tolerance;  // of the peak, for one pass; twice that forward and backward
   };
   const row rows[] = {
-      {"band-pass, samples past the last row of blocks", 0.5, 20, 4, 0.01, 5003, 1e-13},
+      {"band-pass, rows past the last whole tile, samples past the last row of blocks", 0.5, 20, 4,
+       0.01, 5019, 1e-13},
       {"odd order, blocks of just 68 samples", 1, 0, 7, 0.01, 1100, 1e-13},
       // The transition over a block has entries in the hundreds that cancel: carried in
       // doubles, 1.2e-11 of the peak; in double-double, 2e-12.
@@ -183,18 +190,79 @@ TEST(SosFilter, BlocksAgreeWithThePlainPass) {
     std::vector<double> plain = x, blocks = x;
     std::vector<double> rest1(2 * s.size(), 0.0), rest2 = rest1;
     detail::filter_plain(s, plain, rest1);
-    detail::filter(s, blocks, rest2, instruction_set::baseline);
+    detail::filter(s, blocks, rest2, lanes_in::scalar_twin);
     EXPECT_LE(largest_difference(plain, blocks), r.tolerance * peak(x));
     EXPECT_LE(largest_difference(rest1, rest2), r.tolerance * peak(x));
+    std::vector<double> one_pass = x, rest3(2 * s.size(), 0.0);
+    detail::filter(s, one_pass, rest3, lanes_in::vectors);
+    EXPECT_EQ(one_pass, blocks);
+    EXPECT_EQ(rest3, rest2);
 
     std::vector<double> both = x;
-    detail::filter_forward_backward(s, both, instruction_set::baseline);
+    detail::filter_forward_backward(s, both, lanes_in::scalar_twin);
     EXPECT_LE(largest_difference(plain_forward_backward(s, x), both), 2 * r.tolerance * peak(x));
-    for (const instruction_set set : wider_sets()) {
-      std::vector<double> wide = x;
-      detail::filter_forward_backward(s, wide, set);
-      EXPECT_EQ(wide, both);
+    std::vector<double> in_vectors = x;
+    detail::filter_forward_backward(s, in_vectors, lanes_in::vectors);
+    EXPECT_EQ(in_vectors, both);
+  }
+}
+
+// Each vector kernel of the blocks, on every instruction set this processor runs, equals its
+// scalar twin bit for bit: the moves into lanes and back over a number of rows that no vector
+// width divides, and one section forwards and backwards from random memories.
+TEST(SosBlocks, EveryInstructionSetEqualsTheScalarTwin) {
+  const std::size_t steps = 67;
+  const std::vector<double> x = noise(steps * block_lanes, 10, 11);
+  const std::vector<double> start = noise(2 * block_lanes, 0, 12);  // z1 of each lane, then z2
+  const section s = butterworth_highpass(2, 0.2, 0.01).at(0);
+  const block_kernels twin = scalar_block_kernels();
+  for (const kernels::vector_target target : targets_here()) {
+    SCOPED_TRACE(static_cast<int>(target));
+    const block_kernels run = vector_block_kernels(target);
+    std::vector<double> rows(x.size()), twin_rows(x.size()), back(x.size());
+    run.to_lanes(x.data(), steps, rows.data());
+    twin.to_lanes(x.data(), steps, twin_rows.data());
+    EXPECT_EQ(rows, twin_rows);
+    run.from_lanes(back.data(), steps, rows.data());
+    EXPECT_EQ(back, x);
+    for (const bool backward : {false, true}) {
+      std::vector<double> z = start, twin_z = start;
+      run.to_end(s, rows.data(), steps, backward, z.data(), z.data() + block_lanes);
+      twin.to_end(s, twin_rows.data(), steps, backward, twin_z.data(), twin_z.data() + block_lanes);
+      EXPECT_EQ(z, twin_z);
+      z = twin_z = start;
+      run.in_place(s, rows.data(), steps, backward, z.data(), z.data() + block_lanes);
+      twin.in_place(s, twin_rows.data(), steps, backward, twin_z.data(),
+                    twin_z.data() + block_lanes);
+      EXPECT_EQ(z, twin_z);
+      EXPECT_EQ(rows, twin_rows);
     }
+  }
+}
+
+// The baseline's passes in vectors on every instruction set this processor runs, the scalar
+// twin going on where whole vectors end, equal the twin alone bit for bit.
+TEST(Baseline, EveryInstructionSetEqualsTheScalarTwin) {
+  using namespace baseline_passes;
+  const std::size_t n = 1003;  // no vector width divides it
+  const double h = 1.0 / static_cast<double>(n - 1);
+  const std::vector<double> d = noise(n, 5, 13);
+  const double c[terms] = {0.5, -1.25, 3, 0.75, -2};
+  double twin[terms][4] = {};
+  add_moments(d.data(), 0, n, h, twin);
+  std::vector<double> twin_a = d;
+  subtract(twin_a.data(), 0, n, h, c);
+  for (const kernels::vector_target target : targets_here()) {
+    SCOPED_TRACE(static_cast<int>(target));
+    const vector_passes run = passes_in_vectors(target);
+    double moments[terms][4] = {};
+    add_moments(d.data(), run.moments(d.data(), n, h, moments), n, h, moments);
+    for (int j = 0; j < terms; ++j) {
+      for (int k = 0; k < 4; ++k) EXPECT_EQ(moments[j][k], twin[j][k]) << j << " " << k;
+    }
+    std::vector<double> a = d;
+    subtract(a.data(), run.subtract(a.data(), n, h, c), n, h, c);
+    EXPECT_EQ(a, twin_a);
   }
 }
 
@@ -255,13 +323,10 @@ TEST(Baseline, DriftOffAPulse) {
   EXPECT_LE(from_shape, 0.03 * peak(shape));
   EXPECT_LE(own_size, 0.03 * peak(shape));
 
-  std::vector<double> narrow = record;
-  detail::remove_baseline(narrow, dt, instruction_set::baseline);
-  for (const instruction_set set : wider_sets()) {
-    std::vector<double> wide = record;
-    detail::remove_baseline(wide, dt, set);
-    EXPECT_EQ(wide, narrow);
-  }
+  std::vector<double> twin = record, in_vectors = record;
+  detail::remove_baseline(twin, dt, lanes_in::scalar_twin);
+  detail::remove_baseline(in_vectors, dt, lanes_in::vectors);
+  EXPECT_EQ(in_vectors, twin);
 }
 
 struct peaks {
