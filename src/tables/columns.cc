@@ -88,14 +88,30 @@ table_read read_table(std::string_view csv, std::span<const std::string_view> te
   return t;
 }
 
+namespace {
+
+std::size_t length(const column_values& c) {
+  return c.text ? c.texts.size() : c.numbers.size();
+}
+
+}  // namespace
+
+base::status check_lengths(std::span<const column_values> columns) {
+  for (const column_values& c : columns) {
+    if (length(c) != length(columns.front())) {
+      return base::failure(c.name + " has " + std::to_string(length(c)) + " rows where " +
+                           columns.front().name + " has " +
+                           std::to_string(length(columns.front())));
+    }
+  }
+  return {};
+}
+
 std::string write_table(std::span<const column_values> columns) {
   std::string out;
   std::vector<column> names;
   for (const column_values& c : columns) names.push_back({c.name, "", ""});
   out += header(names);
-  const auto length = [](const column_values& c) {
-    return c.text ? c.texts.size() : c.numbers.size();
-  };
   const std::size_t rows = columns.empty() ? 0 : length(columns.front());
   for (std::size_t i = 0; i < rows; ++i) {
     row r(out);

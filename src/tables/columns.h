@@ -29,6 +29,9 @@ struct table_read {
 // numbers. A field may be quoted as csv_field quotes it; every line has the header's fields.
 table_read read_table(std::string_view csv, std::span<const std::string_view> text_columns);
 
+// Ok when the columns have one length, else which differs.
+base::status check_lengths(std::span<const column_values> columns);
+
 // The header and the rows as header() and row write them. The columns have one length.
 std::string write_table(std::span<const column_values> columns);
 

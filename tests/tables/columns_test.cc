@@ -42,6 +42,10 @@ TEST(Columns, QuotedFields) {
   EXPECT_TRUE(std::signbit(t.columns[1].numbers[1]));
   EXPECT_TRUE(std::isnan(t.columns[1].numbers[2]));
   EXPECT_EQ(write_table(t.columns), text);
+  EXPECT_TRUE(check_lengths(t.columns).ok());
+  std::vector<column_values> uneven = t.columns;
+  uneven[1].numbers.pop_back();
+  EXPECT_EQ(check_lengths(uneven).what, "x has 2 rows where record has 3");
 }
 
 TEST(Columns, RefusesWithTheLine) {
