@@ -215,8 +215,8 @@ class Response:
         The oscillator's period, s.
     damping : float
         Its damping ratio.
-    time : numpy.ndarray
-        The time of each sample, s (m * dt).
+    dt : float
+        The interval between samples, s.
     displacement : numpy.ndarray
         Relative displacement, cm.
     velocity : numpy.ndarray
@@ -227,10 +227,15 @@ class Response:
 
     period: float
     damping: float
-    time: np.ndarray
+    dt: float
     displacement: np.ndarray
     velocity: np.ndarray
     acceleration: np.ndarray
+
+    @property
+    def time(self) -> np.ndarray:
+        """The time of each sample, s: m * dt for sample m."""
+        return np.arange(len(self.displacement)) * self.dt
 
 
 def response(acc, dt: float, period: float, damping: float = 0.05) -> Response:
@@ -258,9 +263,8 @@ def response(acc, dt: float, period: float, damping: float = 0.05) -> Response:
     """
     a = _samples(acc)
     x, v, y = _sdof.response(a, float(dt), float(period), float(damping))
-    return Response(period=float(period), damping=float(damping),
-                    time=np.arange(len(x)) * float(dt), displacement=x, velocity=v,
-                    acceleration=y)
+    return Response(period=float(period), damping=float(damping), dt=float(dt), displacement=x,
+                    velocity=v, acceleration=y)
 
 
 __all__ = ["Response", "RotD", "Spectrum", "response", "response_spectrum", "rotd"]
