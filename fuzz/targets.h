@@ -42,4 +42,10 @@ std::string check_options(const std::uint8_t* data, std::size_t size);
 // names a line of the text.
 std::string check_outputs(const std::uint8_t* data, std::size_t size);
 
+// The reader of the suite's tables (tables/columns.h) on arbitrary bytes: a table read has
+// columns of one length, its numbers finite or empty; a failure names a line of the text and
+// leaves no columns; a table read, written and read again gives the same values and the same
+// text when written again.
+std::string check_tables(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

@@ -108,10 +108,14 @@ base::status check_lengths(std::span<const column_values> columns) {
 }
 
 std::string write_table(std::span<const column_values> columns) {
+  // The header as header() writes it; a name is escaped like any field, so that a table read
+  // with a name holding a comma is written back as it was read.
   std::string out;
-  std::vector<column> names;
-  for (const column_values& c : columns) names.push_back({c.name, "", ""});
-  out += header(names);
+  for (const column_values& c : columns) {
+    if (&c != columns.data()) out += ',';
+    out += csv_field(c.name);
+  }
+  out += '\n';
   const std::size_t rows = columns.empty() ? 0 : length(columns.front());
   for (std::size_t i = 0; i < rows; ++i) {
     row r(out);

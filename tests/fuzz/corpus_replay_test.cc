@@ -56,4 +56,8 @@ TEST(FuzzCorpus, Outputs) {
   replay("outputs", 6, fuzz::check_outputs);
 }
 
+TEST(FuzzCorpus, Tables) {
+  replay("tables", 6, fuzz::check_tables);
+}
+
 }  // namespace
