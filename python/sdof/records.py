@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import datetime
 import os
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 
 import numpy as np
 

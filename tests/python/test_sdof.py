@@ -250,24 +250,36 @@ def test_the_gil_is_released_while_the_library_computes():
     counter.join()
     during = np.array([t for t in ticks if start <= t <= start + call])
     longest_stop = np.diff(np.concatenate([[start], during, [start + call]])).max()
-    assert longest_stop < 0.5 * call, f"the call took {call:.3f} s, the counter stopped {longest_stop:.3f} s"
+    assert longest_stop < 0.5 * call, f"a call of {call:.3f} s stopped the counter {longest_stop:.3f} s"
 
-    if (os.cpu_count() or 1) < 2:
-        return
-    # Two threads at once take about the time of one on two cores (with the GIL held, twice
-    # it): the best of a few tries, as other work may share the cores.
+    # Two threads calling at once compute at once: their calls overlap in time (with the GIL
+    # held, one would wait for the other to return), whatever else runs on the cores.
+    spans = {}
+
+    def timed(name):
+        start = time.perf_counter()
+        compute()
+        spans[name] = (start, time.perf_counter())
+
     def wall(threads):
         start = time.perf_counter()
-        workers = [threading.Thread(target=compute) for _ in range(threads)]
+        workers = [threading.Thread(target=timed, args=(k,)) for k in range(threads)]
         for w in workers:
             w.start()
         for w in workers:
             w.join()
         return time.perf_counter() - start
 
-    one = min(wall(1) for _ in range(5))
-    two = min(wall(2) for _ in range(5))
-    assert two < 1.8 * one, f"one thread {one:.3f} s, two at once {two:.3f} s"
+    one = min(wall(1) for _ in range(3))
+    load = os.getloadavg()[0]
+    two = min(wall(2) for _ in range(3))
+    (a0, a1), (b0, b1) = spans[0], spans[1]
+    overlap = (min(a1, b1) - max(a0, b0)) / min(a1 - a0, b1 - b0)
+    assert overlap > 0.8, f"two calls overlapped by {overlap:.0%} of the shorter"
+    # On two free cores they also take about the time of one (with the GIL held, twice it);
+    # where other work holds the cores, the times say nothing.
+    if (os.cpu_count() or 1) >= 2 and load < 1.5:  # this test itself counts for about 1
+        assert two < 1.6 * one, f"one thread {one:.3f} s, two at once {two:.3f} s"
 
 
 def test_the_worked_example_runs(tmp_path):
