@@ -55,17 +55,17 @@ void check(const base::status& s, const char* argument = nullptr) {
   if (!s.ok()) raise(s, argument);
 }
 
-// The vector's memory handed to NumPy: no copy, freed with the array.
-py::array_t<double> array_of(std::vector<double>&& values, std::size_t rows = 0) {
+// The vector's memory handed to NumPy: no copy, freed with the array; one dimension, or rows
+// and columns.
+py::array_t<double> array_of(std::vector<double>&& values, std::vector<py::ssize_t> shape = {}) {
   auto* owner = new std::vector<double>(std::move(values));
   const py::capsule free_it(owner, [](void* p) { delete static_cast<std::vector<double>*>(p); });
-  const auto n = static_cast<py::ssize_t>(owner->size());
-  if (rows == 0)
-    return py::array_t<double>({n}, {py::ssize_t{sizeof(double)}}, owner->data(), free_it);
-  const auto r = static_cast<py::ssize_t>(rows);
-  return py::array_t<double>({r, n / r},
-                             {n / r * py::ssize_t{sizeof(double)}, py::ssize_t{sizeof(double)}},
-                             owner->data(), free_it);
+  if (shape.empty()) shape = {static_cast<py::ssize_t>(owner->size())};
+  return py::array_t<double>(shape, owner->data(), free_it);
+}
+
+std::vector<py::ssize_t> rows_of(std::size_t rows, std::size_t columns) {
+  return {static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(columns)};
 }
 
 std::vector<std::string> words_of(const std::vector<base::status>& statuses) {
@@ -74,10 +74,9 @@ std::vector<std::string> words_of(const std::vector<base::status>& statuses) {
   return words;
 }
 
-// The fields of spectral ordinates, one row per damping.
+// The fields of spectral ordinates, one row of n periods per damping.
 py::dict spectrum_arrays(const std::vector<std::vector<spectra::spectral_ordinate>>& rows,
-                         bool energy, const std::string& prefix = "") {
-  const std::size_t n = rows.empty() ? 0 : rows.front().size();
+                         std::size_t n, bool energy, const std::string& prefix = "") {
   using field = double spectra::spectral_ordinate::*;
   std::vector<std::pair<const char*, field>> fields = {{"sd", &spectra::spectral_ordinate::sd},
                                                        {"sv", &spectra::spectral_ordinate::sv},
@@ -95,7 +94,7 @@ py::dict spectrum_arrays(const std::vector<std::vector<spectra::spectral_ordinat
     for (const auto& row : rows) {
       for (const spectra::spectral_ordinate& o : row) values.push_back(o.*member);
     }
-    out[py::str(prefix + name)] = array_of(std::move(values), rows.size());
+    out[py::str(prefix + name)] = array_of(std::move(values), rows_of(rows.size(), n));
   }
   return out;
 }
@@ -151,7 +150,7 @@ py::dict response_spectrum(const samples& acceleration, double dt, const samples
     py::gil_scoped_release unlocked;
     for (double damping : h) rows.push_back(spectra::response_spectrum(a, dt, t, damping, energy));
   }
-  return spectrum_arrays(rows, energy);
+  return spectrum_arrays(rows, t.size(), energy);
 }
 
 py::dict rotd(const samples& first, const samples& second, double dt, const samples& periods,
@@ -186,16 +185,16 @@ py::dict rotd(const samples& first, const samples& second, double dt, const samp
       angle100.push_back(q.angle100);
     }
   }
-  py::dict out = spectrum_arrays(one, false, "first_");
+  py::dict out = spectrum_arrays(one, t.size(), false, "first_");
   const auto add = [&](const py::dict& more) {
     for (const auto& item : more) out[item.first] = item.second;
   };
-  add(spectrum_arrays(two, false, "second_"));
-  add(spectrum_arrays(rotated[0], false, "rotd00_"));
-  add(spectrum_arrays(rotated[1], false, "rotd50_"));
-  add(spectrum_arrays(rotated[2], false, "rotd100_"));
-  out["angle00"] = array_of(std::move(angle00), h.size());
-  out["angle100"] = array_of(std::move(angle100), h.size());
+  add(spectrum_arrays(two, t.size(), false, "second_"));
+  add(spectrum_arrays(rotated[0], t.size(), false, "rotd00_"));
+  add(spectrum_arrays(rotated[1], t.size(), false, "rotd50_"));
+  add(spectrum_arrays(rotated[2], t.size(), false, "rotd100_"));
+  out["angle00"] = array_of(std::move(angle00), rows_of(h.size(), t.size()));
+  out["angle100"] = array_of(std::move(angle100), rows_of(h.size(), t.size()));
   return out;
 }
 
@@ -240,7 +239,8 @@ py::tuple rotated_intensity_measures(const samples& first, const samples& second
   }
   std::vector<std::string> names;
   for (const tables::column& c : measures::all_columns()) names.emplace_back(c.name);
-  return py::make_tuple(names, array_of(std::move(rows), measures::rotated_rows));
+  return py::make_tuple(names,
+                        array_of(std::move(rows), rows_of(measures::rotated_rows, names.size())));
 }
 
 py::tuple response(const samples& acceleration, double dt, double period, double damping) {
