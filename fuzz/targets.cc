@@ -34,6 +34,7 @@
 #include "spectra/grids.h"
 #include "spectra/inelastic/options.h"
 #include "support/reference_fields.h"
+#include "tables/columns.h"
 #include "textio/fields.h"
 #include "textio/list_input.h"
 
@@ -536,6 +537,44 @@ std::string check_records_seismo(const std::uint8_t* data, std::size_t size) {
     const records::read_result any = records::read_any(bytes, options);
     if (!any.ok() && any.status.what.empty()) return "read_any: a failure without words";
   }
+  return {};
+}
+
+std::string check_tables(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  constexpr std::string_view names[] = {"record", "component", "station"};
+  const tables::table_read t = tables::read_table(text, names);
+  if (!t.status.ok()) {
+    const std::size_t lines =
+        static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    if (t.status.line < 1 || t.status.line > lines) return "a failure at a line the text lacks";
+    if (!t.columns.empty()) return "columns left by a failure";
+    return {};
+  }
+  if (t.columns.empty()) return "a table read without a column";
+  if (!tables::check_lengths(t.columns).ok()) return "columns of different lengths";
+  for (const tables::column_values& c : t.columns) {
+    for (double v : c.numbers) {
+      if (std::isinf(v)) return "a number that is not finite";
+    }
+  }
+  const std::string written = tables::write_table(t.columns);
+  const tables::table_read again = tables::read_table(written, names);
+  if (!again.status.ok()) return "a table written cannot be read: " + again.status.what;
+  if (again.columns.size() != t.columns.size()) return "a table written has other columns";
+  for (std::size_t c = 0; c < t.columns.size(); ++c) {
+    const tables::column_values &a = t.columns[c], &b = again.columns[c];
+    if (a.name != b.name || a.text != b.text || a.texts != b.texts) return "a column changed";
+    if (a.numbers.size() != b.numbers.size()) return "a column changed its length";
+    for (std::size_t i = 0; i < a.numbers.size(); ++i) {
+      if (std::bit_cast<std::uint64_t>(a.numbers[i]) !=
+              std::bit_cast<std::uint64_t>(b.numbers[i]) &&
+          !(std::isnan(a.numbers[i]) && std::isnan(b.numbers[i]))) {
+        return "a number changed on the way back";
+      }
+    }
+  }
+  if (tables::write_table(again.columns) != written) return "a table written twice differs";
   return {};
 }
 

@@ -61,4 +61,10 @@ std::string check_processing(const std::uint8_t* data, std::size_t size);
 // order reads the same in the other.
 std::string check_records_seismo(const std::uint8_t* data, std::size_t size);
 
+// The reader of the suite's tables (tables/columns.h) on arbitrary bytes: a table read has
+// columns of one length, its numbers finite or empty; a failure names a line of the text and
+// leaves no columns; a table read, written and read again gives the same values and the same
+// text when written again.
+std::string check_tables(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

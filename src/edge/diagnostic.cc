@@ -8,6 +8,11 @@ std::string diagnostic(std::string_view program, const base::status& s, bool war
   std::string line(program);
   line += ": ";
   if (warning) line += "warning: ";
+  return line + located(s);
+}
+
+std::string located(const base::status& s) {
+  std::string line;
   if (!s.file.empty()) {
     line += base::printable(s.file, 4096);
     if (s.at_byte) {

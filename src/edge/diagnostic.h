@@ -13,6 +13,10 @@ namespace edge {
 
 std::string diagnostic(std::string_view program, const base::status& s, bool warning = false);
 
+// The same words without the program's name: "FILE:LINE: what", "FILE: byte N: what",
+// "FILE: what" or "what" (the Python module's messages).
+std::string located(const base::status& s);
+
 // The exit status of a failure: 2 for a usage error, 1 for any other, 0 for none.
 int exit_status(const base::status& s);
 

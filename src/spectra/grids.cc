@@ -80,26 +80,45 @@ parsed_values parse_periods(std::string_view text) {
   result = list(text, "period");
   if (!result.status.ok())
     return error(result.status.what + " (periods: nga-west2, gmm, a list or log:TMIN:TMAX:N)");
-  for (double t : result.values) {
-    if (!(t > 0)) return error("periods must be positive");
-  }
+  if (base::status why = check_period_values(result.values); !why.ok()) return {{}, why};
   return result;
 }
 
 parsed_values parse_dampings(std::string_view text) {
   parsed_values result = list(text, "damping");
   if (!result.status.ok()) return result;
-  for (double h : result.values) {
-    if (!(h >= 0 && h < 1)) return error("damping ratios are fractions from 0 up to (not) 1");
-  }
+  if (base::status why = check_damping_values(result.values); !why.ok()) return {{}, why};
   return result;
 }
 
 parsed_values parse_tolerance(std::string_view text) {
   double v = 0;
   if (!number(text, v)) return error("not a number: '" + std::string(text) + "'");
-  if (!(v > 0 && v <= 0.01)) return error("a tolerance is above 0 and at most 0.01");
+  if (base::status why = check_tolerance(v); !why.ok()) return {{}, why};
   return {{v}, {}};
+}
+
+base::status check_period_values(std::span<const double> periods) {
+  for (double t : periods) {
+    if (!(t > 0)) return error("periods must be positive").status;
+    if (!std::isfinite(t)) return error("periods must be finite").status;
+  }
+  return {};
+}
+
+base::status check_damping_values(std::span<const double> dampings) {
+  for (double h : dampings) {
+    if (!(h >= 0 && h < 1))
+      return error("damping ratios are fractions from 0 up to (not) 1").status;
+  }
+  return {};
+}
+
+base::status check_tolerance(double tolerance) {
+  if (!(tolerance > 0 && tolerance <= 0.01)) {
+    return error("a tolerance is above 0 and at most 0.01").status;
+  }
+  return {};
 }
 
 }  // namespace spectra

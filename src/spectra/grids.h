@@ -2,6 +2,7 @@
 // in, values or what is wrong out.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,13 @@ parsed_values parse_dampings(std::string_view text);
 
 // The spectrum intensity's tolerance: one number, above 0 and at most 0.01.
 parsed_values parse_tolerance(std::string_view text);
+
+// The same rules on values given as numbers (the Python module's): ok, or what is wrong, in the
+// words of the parsers above. Periods positive and finite; damping ratios in [0, 1); a
+// tolerance above 0 and at most 0.01.
+base::status check_period_values(std::span<const double> periods);
+base::status check_damping_values(std::span<const double> dampings);
+base::status check_tolerance(double tolerance);
 
 // The 111 periods of the NGA-West2 flatfile.
 const std::vector<double>& nga_west2_periods();

@@ -62,4 +62,8 @@ TEST(FuzzCorpus, Processing) {
   replay("processing", 6, fuzz::check_processing);
 }
 
+TEST(FuzzCorpus, Tables) {
+  replay("tables", 6, fuzz::check_tables);
+}
+
 }  // namespace

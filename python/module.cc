@@ -1,0 +1,388 @@
+// The compiled part of the Python module sdof: NumPy arrays to spans and back, the library's
+// failures to exceptions, the GIL released while the library computes. The checks, the
+// numbers and the words are the library's; the documented interface is the package around it
+// (python/sdof/).
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "edge/diagnostic.h"
+#include "edge/disk.h"
+#include "measures/evaluate.h"
+#include "programs/sdofspec/in_memory.h"
+#include "records/registry.h"
+#include "spectra/grids.h"
+#include "spectra/inputs.h"
+#include "spectra/response_history.h"
+#include "spectra/spectrum.h"
+#include "tables/columns.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// Any array-like of numbers; a float64 C-contiguous array is taken as it is, without a copy.
+using samples = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+std::span<const double> span_of(const samples& a, const char* argument) {
+  if (a.ndim() != 1) {
+    throw py::value_error(std::string(argument) + ": a one-dimensional array, not one of " +
+                          std::to_string(a.ndim()) + " dimensions");
+  }
+  return {a.data(), static_cast<std::size_t>(a.shape(0))};
+}
+
+// A failure of the library as the exception Python code expects: OSError where the system
+// refused, ValueError for anything else; the words are the library's, after the argument's
+// name where they do not say what they are about.
+[[noreturn]] void raise(const base::status& s, const char* argument = nullptr) {
+  const std::string words =
+      argument ? std::string(argument) + ": " + edge::located(s) : edge::located(s);
+  if (s.code == base::code::io) {
+    PyErr_SetString(PyExc_OSError, words.c_str());
+    throw py::error_already_set();
+  }
+  throw py::value_error(words);
+}
+
+void check(const base::status& s, const char* argument = nullptr) {
+  if (!s.ok()) raise(s, argument);
+}
+
+// The vector's memory handed to NumPy: no copy, freed with the array; one dimension, or rows
+// and columns.
+py::array_t<double> array_of(std::vector<double>&& values, std::vector<py::ssize_t> shape = {}) {
+  auto* owner = new std::vector<double>(std::move(values));
+  const py::capsule free_it(owner, [](void* p) { delete static_cast<std::vector<double>*>(p); });
+  if (shape.empty()) shape = {static_cast<py::ssize_t>(owner->size())};
+  return py::array_t<double>(shape, owner->data(), free_it);
+}
+
+std::vector<py::ssize_t> rows_of(std::size_t rows, std::size_t columns) {
+  return {static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(columns)};
+}
+
+std::vector<std::string> words_of(const std::vector<base::status>& statuses) {
+  std::vector<std::string> words;
+  for (const base::status& s : statuses) words.push_back(edge::located(s));
+  return words;
+}
+
+// The fields of spectral ordinates, one row of n periods per damping.
+py::dict spectrum_arrays(const std::vector<std::vector<spectra::spectral_ordinate>>& rows,
+                         std::size_t n, bool energy, const std::string& prefix = "") {
+  using field = double spectra::spectral_ordinate::*;
+  std::vector<std::pair<const char*, field>> fields = {{"sd", &spectra::spectral_ordinate::sd},
+                                                       {"sv", &spectra::spectral_ordinate::sv},
+                                                       {"sa", &spectra::spectral_ordinate::sa},
+                                                       {"psv", &spectra::spectral_ordinate::psv},
+                                                       {"psa", &spectra::spectral_ordinate::psa}};
+  if (energy) {
+    fields.emplace_back("ve_rel", &spectra::spectral_ordinate::relative_energy_velocity);
+    fields.emplace_back("ve_abs", &spectra::spectral_ordinate::absolute_energy_velocity);
+  }
+  py::dict out;
+  for (const auto& [name, member] : fields) {
+    std::vector<double> values;
+    values.reserve(rows.size() * n);
+    for (const auto& row : rows) {
+      for (const spectra::spectral_ordinate& o : row) values.push_back(o.*member);
+    }
+    out[py::str(prefix + name)] = array_of(std::move(values), rows_of(rows.size(), n));
+  }
+  return out;
+}
+
+py::object start_of(const records::component& c) {
+  if (!c.start) return py::none();
+  return py::int_(c.start->time_since_epoch().count());  // microseconds since 1970 UTC
+}
+
+py::tuple read_components(const std::string& path, std::optional<std::string> format,
+                          std::optional<std::string> units, std::optional<double> counts_per_unit) {
+  records::read_options options;
+  const records::format* forced = nullptr;
+  if (format) check(sdofspec::read_format(*format, forced), "format");
+  if (units) check(sdofspec::read_units(*units, options.units), "units");
+  if (counts_per_unit) {
+    check(sdofspec::check_counts_per_unit(*counts_per_unit, options.units), "counts_per_unit");
+    options.counts_per_unit = counts_per_unit;
+  }
+  records::read_result r;
+  {
+    py::gil_scoped_release unlocked;
+    r = sdofspec::read_record(edge::real_disk(), path, options, forced);
+  }
+  check(r.status);
+  py::list components;
+  for (records::component& c : r.components) {
+    py::dict d;
+    d["dt"] = c.dt;
+    d["unit"] = c.unit;
+    d["channel"] = c.channel;
+    d["azimuth"] = c.azimuth ? py::object(py::float_(*c.azimuth)) : py::none();
+    d["vertical"] = c.vertical;
+    d["network"] = c.network;
+    d["station"] = c.station;
+    d["location"] = c.location;
+    d["event"] = c.event;
+    d["start"] = start_of(c);
+    d["acceleration"] = array_of(std::move(c.acceleration));
+    components.append(d);
+  }
+  return py::make_tuple(components, words_of(r.warnings));
+}
+
+py::dict response_spectrum(const samples& acceleration, double dt, const samples& periods,
+                           const samples& dampings, bool energy) {
+  const auto a = span_of(acceleration, "acc");
+  const auto t = span_of(periods, "periods");
+  const auto h = span_of(dampings, "damping");
+  check(spectra::check_request(a, dt, t, h));
+  std::vector<std::vector<spectra::spectral_ordinate>> rows;
+  {
+    py::gil_scoped_release unlocked;
+    for (double damping : h) rows.push_back(spectra::response_spectrum(a, dt, t, damping, energy));
+  }
+  return spectrum_arrays(rows, t.size(), energy);
+}
+
+py::dict rotd(const samples& first, const samples& second, double dt, const samples& periods,
+              const samples& dampings) {
+  const auto a1 = span_of(first, "acc1");
+  const auto a2 = span_of(second, "acc2");
+  const auto t = span_of(periods, "periods");
+  const auto h = span_of(dampings, "damping");
+  check(spectra::check_request(a1, dt, t, h), "acc1");
+  check(spectra::check_request(a2, dt, t, h), "acc2");
+  std::vector<spectra::pair_spectrum> pairs;
+  {
+    py::gil_scoped_release unlocked;
+    for (double damping : h) {
+      pairs.push_back(spectra::response_spectrum_of_pair(a1, a2, dt, t, damping, false));
+    }
+  }
+  std::vector<std::vector<spectra::spectral_ordinate>> one, two;
+  // RotD00, RotD50 and RotD100 of Sd with the PSv and PSa they give, as sdofspec's rotated rows.
+  std::vector<std::vector<spectra::spectral_ordinate>> rotated[3];
+  std::vector<double> angle00, angle100;
+  for (const spectra::pair_spectrum& p : pairs) {
+    one.push_back(p.first);
+    two.push_back(p.second);
+    for (auto& r : rotated) r.emplace_back();
+    for (std::size_t i = 0; i < p.rotated.size(); ++i) {
+      const kernels::rotated_peaks& q = p.rotated[i];
+      rotated[0].back().push_back(spectra::pseudo_ordinate(q.rotd00, t[i]));
+      rotated[1].back().push_back(spectra::pseudo_ordinate(q.rotd50, t[i]));
+      rotated[2].back().push_back(spectra::pseudo_ordinate(q.rotd100, t[i]));
+      angle00.push_back(q.angle00);
+      angle100.push_back(q.angle100);
+    }
+  }
+  py::dict out = spectrum_arrays(one, t.size(), false, "first_");
+  const auto add = [&](const py::dict& more) {
+    for (const auto& item : more) out[item.first] = item.second;
+  };
+  add(spectrum_arrays(two, t.size(), false, "second_"));
+  add(spectrum_arrays(rotated[0], t.size(), false, "rotd00_"));
+  add(spectrum_arrays(rotated[1], t.size(), false, "rotd50_"));
+  add(spectrum_arrays(rotated[2], t.size(), false, "rotd100_"));
+  out["angle00"] = array_of(std::move(angle00), rows_of(h.size(), t.size()));
+  out["angle100"] = array_of(std::move(angle100), rows_of(h.size(), t.size()));
+  return out;
+}
+
+measures::settings settings_of(const samples& table_periods, std::optional<double> tolerance,
+                               std::optional<double> bracket, const samples& average_periods) {
+  measures::settings s;
+  const auto t = span_of(table_periods, "periods");
+  const auto a = span_of(average_periods, "avgsa");
+  s.table_periods.assign(t.begin(), t.end());
+  s.average_periods.assign(a.begin(), a.end());
+  if (tolerance) s.si_tolerance = *tolerance;
+  if (bracket) s.bracket_g = *bracket;
+  return s;
+}
+
+py::tuple intensity_measures(const samples& acceleration, double dt, const samples& table_periods,
+                             bool detrend, std::optional<double> tolerance,
+                             std::optional<double> bracket, const samples& average_periods) {
+  const auto a = span_of(acceleration, "acc");
+  const measures::settings s = settings_of(table_periods, tolerance, bracket, average_periods);
+  check(measures::check_request(a, dt, s));
+  measures::component_values v;
+  {
+    py::gil_scoped_release unlocked;
+    v = measures::evaluate_component(a, dt, s, detrend);
+  }
+  std::vector<std::string> names;
+  for (const tables::column& c : measures::all_columns()) names.emplace_back(c.name);
+  return py::make_tuple(names, array_of(std::move(v.values)), v.warnings);
+}
+
+py::tuple rotated_intensity_measures(const samples& first, const samples& second, double dt,
+                                     bool detrend) {
+  const auto a1 = span_of(first, "acc1");
+  const auto a2 = span_of(second, "acc2");
+  check(spectra::check_record(a1, dt), "acc1");
+  check(spectra::check_record(a2, dt), "acc2");
+  std::vector<double> rows;
+  {
+    py::gil_scoped_release unlocked;
+    rows = measures::evaluate_pair(a1, a2, dt, detrend);
+  }
+  std::vector<std::string> names;
+  for (const tables::column& c : measures::all_columns()) names.emplace_back(c.name);
+  return py::make_tuple(names,
+                        array_of(std::move(rows), rows_of(measures::rotated_rows, names.size())));
+}
+
+py::tuple response(const samples& acceleration, double dt, double period, double damping) {
+  const auto a = span_of(acceleration, "acc");
+  check(spectra::check_request(a, dt, std::span(&period, 1), std::span(&damping, 1)));
+  spectra::response_histories h;
+  {
+    py::gil_scoped_release unlocked;
+    h = spectra::response_history(a, dt, period, damping);
+  }
+  return py::make_tuple(array_of(std::move(h.displacement)), array_of(std::move(h.velocity)),
+                        array_of(std::move(h.absolute_acceleration)));
+}
+
+py::array_t<double> parse_periods(const std::string& text) {
+  spectra::parsed_values p = spectra::parse_periods(text);
+  check(p.status);
+  return array_of(std::move(p.values));
+}
+
+py::array_t<double> parse_dampings(const std::string& text) {
+  spectra::parsed_values p = spectra::parse_dampings(text);
+  check(p.status);
+  return array_of(std::move(p.values));
+}
+
+// A table's columns: numbers as arrays, texts as lists of str.
+py::list columns_of(std::string_view text) {
+  constexpr std::string_view text_columns[] = {"record", "component", "station"};
+  tables::table_read t = tables::read_table(text, text_columns);
+  check(t.status);
+  py::list out;
+  for (tables::column_values& c : t.columns) {
+    if (c.text) {
+      out.append(py::make_tuple(c.name, py::cast(c.texts)));
+    } else {
+      out.append(py::make_tuple(c.name, array_of(std::move(c.numbers))));
+    }
+  }
+  return out;
+}
+
+sdofspec::options batch_options(std::vector<std::string> records,
+                                std::vector<std::pair<std::string, std::string>> pairs, bool rotd) {
+  sdofspec::options o;
+  o.records = std::move(records);
+  o.pairs = std::move(pairs);
+  o.rotd = rotd;
+  return o;
+}
+
+py::dict batch(std::vector<std::string> records,
+               std::vector<std::pair<std::string, std::string>> pairs, const samples& periods,
+               const samples& dampings, bool rotd, bool energy, bool intensity_measures,
+               bool detrend, std::optional<std::string> units, std::optional<std::string> format,
+               std::optional<double> counts_per_unit, std::optional<double> tolerance,
+               std::optional<double> bracket, const samples& average_periods, unsigned jobs) {
+  sdofspec::options o = batch_options(std::move(records), std::move(pairs), rotd);
+  const auto t = span_of(periods, "periods");
+  const auto h = span_of(dampings, "damping");
+  check(spectra::check_period_values(t));
+  check(spectra::check_damping_values(h));
+  o.periods.assign(t.begin(), t.end());
+  o.dampings.assign(h.begin(), h.end());
+  o.energy = energy;
+  o.intensity_measures = intensity_measures;
+  o.detrend = detrend;
+  if (units) check(sdofspec::read_units(*units, o.units), "units");
+  if (format) check(sdofspec::read_format(*format, o.format), "format");
+  if (counts_per_unit) {
+    check(sdofspec::check_counts_per_unit(*counts_per_unit, o.units), "counts_per_unit");
+    o.counts_per_unit = counts_per_unit;
+  }
+  o.measure_settings = settings_of(periods, tolerance, bracket, average_periods);
+  check(measures::check_settings(o.measure_settings));
+  o.jobs = jobs;
+  sdofspec::tables_in_memory run;
+  {
+    py::gil_scoped_release unlocked;
+    run = sdofspec::run_in_memory(std::move(o), edge::real_disk());
+  }
+  py::dict out;
+  out["spectra"] = columns_of(run.spectra);
+  out["intensity"] = intensity_measures ? py::object(columns_of(run.intensity)) : py::none();
+  out["failures"] = words_of(run.failures);
+  out["warnings"] = words_of(run.warnings);
+  out["status"] = run.status;
+  return out;
+}
+
+py::tuple plan(std::vector<std::string> records,
+               std::vector<std::pair<std::string, std::string>> pairs, bool rotd) {
+  const sdofspec::options o = batch_options(std::move(records), std::move(pairs), rotd);
+  sdofspec::job_files j = sdofspec::plan_files(o, edge::real_disk());
+  return py::make_tuple(j.jobs, words_of(j.failures));
+}
+
+// Columns given as (name, float array) or (name, list of str), written as the tables are.
+std::string write_table(const py::list& columns) {
+  std::vector<tables::column_values> values;
+  for (const py::handle item : columns) {
+    const auto [name, column] = item.cast<std::pair<std::string, py::object>>();
+    tables::column_values c{.name = name, .text = false, .texts = {}, .numbers = {}};
+    if (py::isinstance<py::array>(column) && !py::array(column).dtype().is(py::dtype("O"))) {
+      const auto numbers = span_of(column.cast<samples>(), name.c_str());
+      c.numbers.assign(numbers.begin(), numbers.end());
+    } else {
+      c.text = true;
+      c.texts = column.cast<std::vector<std::string>>();
+    }
+    values.push_back(std::move(c));
+  }
+  check(tables::check_lengths(values));
+  return tables::write_table(values);
+}
+
+py::list formats() {
+  py::list out;
+  for (const records::format& f : records::formats()) {
+    out.append(py::make_tuple(std::string(f.name), std::string(f.description)));
+  }
+  return out;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_sdof, m) {
+  m.doc() = "The compiled core of sdof: use the functions of the package sdof.";
+  m.attr("version") = SDOF_VERSION;
+  m.attr("nga_west2_periods") = array_of(std::vector<double>(spectra::nga_west2_periods()));
+  m.def("formats", &formats);
+  m.def("read", &read_components);
+  m.def("response_spectrum", &response_spectrum);
+  m.def("rotd", &rotd);
+  m.def("intensity_measures", &intensity_measures);
+  m.def("rotated_intensity_measures", &rotated_intensity_measures);
+  m.def("response", &response);
+  m.def("parse_periods", &parse_periods);
+  m.def("parse_dampings", &parse_dampings);
+  m.def("batch", &batch);
+  m.def("plan", &plan);
+  m.def("write_table", &write_table);
+  // Fourier spectra, processing and inelastic spectra join here, one function each, as they
+  // join the library.
+}
