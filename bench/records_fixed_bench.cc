@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string>
 
+#include "records/at2.h"
 #include "records/cosmos.h"
 #include "records/dmg.h"
 #include "records/fortran_format.h"
@@ -18,6 +19,7 @@ namespace {
 std::string bundled(const char* name) {
   std::ifstream file(std::string(FORMATS_DIR) + "/" + name, std::ios::binary);
   if (!file) file.open(std::string(EXAMPLES_DIR) + "/" + name, std::ios::binary);
+  if (!file) file.open(std::string(FORMATS_DIR) + "/../" + name, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
@@ -60,6 +62,8 @@ records::read_result read_table_in_one(std::string_view text, const records::rea
   return records::read_table(text, o, std::string_view::npos);
 }
 BENCHMARK_CAPTURE(read_file, table_reference, read_table_in_one, "elcentro1940-array9.csv");
+// PEER's AT2 (El Centro 180 written in its layout: five E15.7 values a line).
+BENCHMARK_CAPTURE(read_file, at2_5E15_7, records::read_at2, "RSN6_IMPVALL.I_I-ELC180.AT2");
 
 void read_fields_alone(benchmark::State& state) {
   const records::fortran_format format = *records::parse_fortran_format("(8F10.5)");

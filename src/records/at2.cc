@@ -148,13 +148,13 @@ read_result read_at2(std::string_view text, const read_options& options) {
       if (rest.empty()) break;
       std::size_t length = 0;
       while (length < rest.size() && !is_separator(rest[length])) ++length;
-      const std::optional<double> value = base::parse_decimal(rest.substr(0, length));
-      if (!value) {
+      double value = 0;
+      if (base::scan_decimal(rest.data(), rest.data() + length, value) != rest.data() + length) {
         return refused(base::failure_at_line(
             line, "not a number: '" + base::printable(rest.substr(0, length), 20) + "'"));
       }
       // Finite in g, a value can still be beyond the doubles in cm/s2.
-      if (!std::isfinite(*value * base::standard_gravity)) {
+      if (!std::isfinite(value * base::standard_gravity)) {
         return refused(base::failure_at_line(
             line, "out of range in cm/s2: '" + base::printable(rest.substr(0, length), 20) + "'"));
       }
@@ -165,7 +165,7 @@ read_result read_at2(std::string_view text, const read_options& options) {
                                                  " samples a component may have",
                                              0, base::code::limit));
       }
-      c.acceleration.push_back(*value * base::standard_gravity);
+      c.acceleration.push_back(value * base::standard_gravity);
       rest.remove_prefix(length);
     }
     at = end + 1;
