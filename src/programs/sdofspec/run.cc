@@ -883,8 +883,9 @@ class program {
   // Where the Fourier spectra are smoothed (for the table, or the pictures).
   std::vector<double> fourier_grid_ =
       o_.fourier.grid.empty() ? fourier::parse_grid(fourier::default_grid).values : o_.fourier.grid;
-  std::string fourier_note_ = "light: at the transform's frequencies; dark: Konno-Ohmachi, b = " +
-                              base::shortest(o_.fourier.bandwidth);
+  std::string fourier_note_ =
+      "light: each bin of the transform; on top: Konno-Ohmachi smoothing, b = " +
+      base::shortest(o_.fourier.bandwidth);
   std::mutex smoothing_mutex_;
   std::shared_ptr<const fourier::konno_ohmachi> smoothing_;
 };
