@@ -137,7 +137,8 @@ int main(int argc, char** argv) {
       ->option_text("A");
   app.add_option("--fas", fas,
                  "Write the Fourier amplitude spectra of the components, and the effective "
-                 "amplitude spectra (EAS) of the pairs, to FILE (- standard output)")
+                 "amplitude spectra (EAS) of the horizontal pairs of --rotd and --pair, to FILE (- "
+                 "standard output)")
       ->option_text("FILE");
   app.add_option("--fas-frequencies", fas_frequencies,
                  "smoothed (default): Konno-Ohmachi smoothed at --fas-grid; raw: at the "
