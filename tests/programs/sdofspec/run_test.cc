@@ -139,10 +139,12 @@ TEST(Run, InelasticRows) {
   EXPECT_NE(text.find("\nns.csv,NS,,,strength,0.05,0,1,2,0.5,2,"), std::string::npos);
 }
 
-// A run with --fas: the Fourier table, the words and the status (the spectra table is dropped).
+// A run with --fas: the Fourier table read back, the words and the status (the spectra table
+// is dropped).
 struct fourier_result {
   int status;
   std::string table, reports;
+  tables::table_read read;
 };
 fourier_result fourier_run(const options& o, testing_support::fake_disk& env,
                            report::record_sink* sink = nullptr) {
@@ -153,7 +155,9 @@ fourier_result fourier_run(const options& o, testing_support::fake_disk& env,
   memory_reporter words;
   const int status = run(o, env, words, {.table = table.get(), .fourier = fas.get(), .sink = sink});
   EXPECT_TRUE(fas->commit().ok());
-  return {status, env.files["fas.csv"], words.reports};
+  const std::string_view text_columns[] = {"record", "component", "station", "processing"};
+  const std::string& text = env.files["fas.csv"];
+  return {status, text, words.reports, tables::read_table(text, text_columns)};
 }
 
 // The amplitudes of one component of a Fourier table, and their frequencies.
@@ -203,8 +207,7 @@ TEST(Run, FourierTableOfAPair) {
     EXPECT_EQ(lines(r.table), 1 + 3 * c.rows);
     EXPECT_EQ(r.table.find("\n180.AT2,180,El Centro Array #9,180,"), r.table.find('\n'));
     EXPECT_NE(r.table.find("\n180.AT2+270.AT2,EAS,El Centro Array #9,180,"), std::string::npos);
-    const std::string_view text_columns[] = {"record", "component", "station"};
-    const tables::table_read t = tables::read_table(r.table, text_columns);
+    const tables::table_read& t = r.read;
     ASSERT_TRUE(t.status.ok()) << t.status.what;
     const amplitudes_of one = amplitudes(t, "180"), two = amplitudes(t, "270"),
                         eas = amplitudes(t, "EAS");
@@ -264,10 +267,8 @@ TEST(Run, FourierGridAndNyquist) {
     const fourier_result r = fourier_run(o, env);
     EXPECT_EQ(r.status, c.status) << c.grid;
     EXPECT_EQ(r.reports, c.reports) << c.grid;
-    const std::string_view text_columns[] = {"record", "component", "station"};
-    const tables::table_read t = tables::read_table(r.table, text_columns);
-    ASSERT_TRUE(t.status.ok()) << t.status.what;
-    const std::vector<std::string>& records = t.columns[0].texts;
+    ASSERT_TRUE(r.read.status.ok()) << r.read.status.what;
+    const std::vector<std::string>& records = r.read.columns[0].texts;
     EXPECT_EQ(std::count(records.begin(), records.end(), "a.csv"), 3 * c.rows_a) << c.grid;
     EXPECT_EQ(std::count(records.begin(), records.end(), "b.csv"), 3 * c.rows_b) << c.grid;
   }
@@ -279,7 +280,6 @@ TEST(Run, FourierGridAndNyquist) {
 TEST(Run, FourierOfTheProcessedRecord) {
   testing_support::fake_disk env;
   env.files["ns.csv"] = data("elcentro1940-ns-textbook.csv");  // its EW and UD are zero
-  const std::string_view text_columns[] = {"record", "component", "station", "processing"};
   options o = standard({"ns.csv"});
   o.fourier = {.wanted = true, .grid = {0.1, 5}, .grid_given = true};
   const fourier_result plain = fourier_run(o, env);
@@ -288,16 +288,15 @@ TEST(Run, FourierOfTheProcessedRecord) {
   ASSERT_EQ(plain.status + processed.status, 0) << processed.reports;
   EXPECT_EQ(processed.table.substr(0, processed.table.find('\n')),
             "record,component,station,azimuth_deg,frequency_hz,amplitude_cm_s,processing");
-  const tables::table_read before = tables::read_table(plain.table, text_columns);
-  const tables::table_read after = tables::read_table(processed.table, text_columns);
-  const amplitudes_of ns = amplitudes(before, "NS"), ns_processed = amplitudes(after, "NS");
+  const amplitudes_of ns = amplitudes(plain.read, "NS"),
+                      ns_processed = amplitudes(processed.read, "NS");
   ASSERT_EQ(ns.values.size(), 2u);
   ASSERT_EQ(ns_processed.values.size(), 2u);
   EXPECT_GT(ns.values[0], 0);
   EXPECT_LT(ns_processed.values[0], ns.values[0] / 10);
   EXPECT_NEAR(ns_processed.values[1] / ns.values[1], 1, 0.1);
   for (const char* zero : {"EW", "UD"}) {
-    EXPECT_EQ(amplitudes(after, zero).values, std::vector<double>(2, 0.0)) << zero;
+    EXPECT_EQ(amplitudes(processed.read, zero).values, std::vector<double>(2, 0.0)) << zero;
   }
 }
 
