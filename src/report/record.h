@@ -46,6 +46,15 @@ struct inelastic_curves {
   std::vector<curve> curves;
 };
 
+// A component's Fourier amplitude spectrum, or a pair's effective amplitude spectrum (EAS).
+struct fourier_curve {
+  std::string label;                      // the component's name, or EAS
+  double df = 0;                          // Hz: raw holds the amplitudes at k df
+  std::vector<double> raw;                // cm/s
+  std::vector<double> centres, smoothed;  // Hz, cm/s (empty where not smoothed)
+  bool effective = false;                 // the EAS
+};
+
 // A component's histories for the record's picture: as recorded, and processed where it was.
 struct component_histories {
   std::string name;
@@ -64,6 +73,8 @@ struct record_result {
   std::vector<curve> curves;
   std::vector<measure_row> intensity;              // with --ims
   std::vector<inelastic_curves> inelastic;         // with --inelastic and ductilities
+  std::vector<fourier_curve> fourier;              // with --fas
+  std::string fourier_note;                        // how the Fourier spectra were smoothed
   double dt = 0;                                   // of the histories
   std::vector<component_histories> histories;      // as processed (or recorded)
   std::vector<component_histories> raw_histories;  // as recorded, where processed

@@ -8,6 +8,7 @@
 #include "base/strings.h"
 #include "measures/measure.h"
 #include "plot/figures.h"
+#include "plot/fourier_figure.h"
 #include "plot/inelastic_figure.h"
 #include "plot/svg.h"
 
@@ -91,6 +92,25 @@ std::string measure_cells(const measure_row& m) {
   return row;
 }
 
+// The record's Fourier spectra, when it has some: "" otherwise.
+std::string fourier_picture(const record_result& r) {
+  if (r.fourier.empty()) return {};
+  std::vector<plot::fourier_curve> spectra;
+  for (const fourier_curve& c : r.fourier) {
+    plot::fourier_curve p{.label = c.label,
+                          .frequencies = {},
+                          .raw = c.raw,
+                          .centres = c.centres,
+                          .smoothed = c.smoothed,
+                          .effective = c.effective};
+    for (std::size_t k = 0; k < c.raw.size(); ++k) {
+      p.frequencies.push_back(static_cast<double>(k) * c.df);
+    }
+    spectra.push_back(std::move(p));
+  }
+  return plot::render(plot::fourier_figure(r.title, spectra, r.fourier_note));
+}
+
 }  // namespace
 
 std::string picture_name(const std::string& record) {
@@ -158,7 +178,8 @@ void writer::failed(const base::status& s) {
   if (!page_) return;
   page_->write("<tr class=\"failed\"><td class=\"name\">" + html(s.file) +
                "</td><td class=\"name\" colspan=\"" + std::to_string(measure_columns() + 1) +
-               "\">" + html((s.at_byte     ? "byte " + std::to_string(s.byte) + ": "
+               "\">" +
+               html((s.at_byte    ? "byte " + std::to_string(s.byte) + ": "
                      : s.line > 0 ? "line " + std::to_string(s.line) + ": "
                                   : "") +
                     s.what) +
@@ -189,6 +210,7 @@ void writer::record(const record_result& r) {
                                                : "post-yield stiffness " + number(set.alpha, 3));
     inelastic.push_back(plot::render(plot::inelastic_figure(r.title, detail, curves_mu)));
   }
+  const std::string fourier = fourier_picture(r);
   ++records_;
   if (write_picture_) {
     std::string name = picture_name(r.name);
@@ -198,7 +220,8 @@ void writer::record(const record_result& r) {
     names_.push_back(name);
     for (const auto& [suffix, content] :
          {std::pair{"-spectrum.svg", &spectrum}, std::pair{"-tripartite.svg", &tripartite},
-          std::pair{"-record.svg", &record}, std::pair{"-record-as-recorded.svg", &raw}}) {
+          std::pair{"-record.svg", &record}, std::pair{"-record-as-recorded.svg", &raw},
+          std::pair{"-fourier.svg", &fourier}}) {
       if (content->empty()) continue;
       if (!write_picture_(name + suffix, *content)) failures_.push_back(name + suffix);
     }
@@ -258,7 +281,7 @@ void writer::record(const record_result& r) {
     text += "</tbody></table>\n";
   }
   text += "<div class=\"figures\">";
-  for (const std::string* svg : {&record, &raw, &spectrum, &tripartite}) {
+  for (const std::string* svg : {&record, &raw, &spectrum, &tripartite, &fourier}) {
     if (!svg->empty()) text += "<div class=\"figure\">" + inline_svg(*svg) + "</div>\n";
   }
   for (const std::string& svg : inelastic)

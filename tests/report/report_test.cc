@@ -47,7 +47,14 @@ TEST(Report, EveryRecordAndFailureOnOnePage) {
               .dampings = "0.05",
               .periods = "0.1,1",
               .units = "g"});
-    w.record(record_of("a.csv", 1.95e-17));  // zero within rounding
+    record_result a = record_of("a.csv", 1.95e-17);  // zero within rounding
+    a.fourier = {{.label = "N",
+                  .df = 0.5,
+                  .raw = {0, 1, 2, 1},
+                  .centres = {0.5, 1},
+                  .smoothed = {1, 1.5},
+                  .effective = false}};
+    w.record(a);
     w.failed({.code = base::code::bad_input, .file = "bad.csv", .line = 3, .what = "not a number"});
     w.record(record_of("b.csv", 0.25));
     EXPECT_TRUE(w.finish().ok());
@@ -65,6 +72,10 @@ TEST(Report, EveryRecordAndFailureOnOnePage) {
   EXPECT_NE(at("<td>0</td>"), std::string::npos);
   EXPECT_EQ(at("1.95e-17"), std::string::npos);
   EXPECT_LT(at("<section id=\"r1\""), at("<section id=\"r2\""));
+  // The Fourier spectra, where a record has them, in its section.
+  EXPECT_GT(at("Fourier amplitude spectrum"), at("<section id=\"r1\""));
+  EXPECT_LT(at("Fourier amplitude spectrum"), at("<section id=\"r2\""));
+  EXPECT_EQ(text.find("Fourier amplitude spectrum", at("<section id=\"r2\"")), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 8), "</html>\n");
   EXPECT_TRUE(disk.temporaries.empty());
 }

@@ -18,6 +18,8 @@
 #include "programs/sdofspec/console.h"
 #include "programs/sdofspec/run.h"
 #include "report/report.h"
+#include "spectra/fourier/frequencies.h"
+#include "spectra/fourier/smoothing.h"
 #include "spectra/grids.h"
 #include "spectra/inelastic/options.h"
 
@@ -72,7 +74,8 @@ int main(int argc, char** argv) {
   sdofspec::options o;
   std::string output = "-", periods = "nga-west2", damping = "0.05", units, ims, plot_folder, page,
               si_tolerance, format, counts_per_unit, bracket, average, inelastic, ductility,
-              strength_ratio, alpha, processed_folder, plot_scale = "log", spectral = "si";
+              strength_ratio, alpha, processed_folder, plot_scale = "log", spectral = "si", fas,
+              fas_frequencies, fas_grid, ko_b;
   double pre_event = NAN, taper = NAN, highpass = NAN, lowpass = NAN;
   std::vector<std::string> pair;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
@@ -132,6 +135,20 @@ int main(int argc, char** argv) {
       ->option_text("LIST");
   app.add_option("--alpha", alpha, "Post-yield stiffness over the initial stiffness (default 0)")
       ->option_text("A");
+  app.add_option("--fas", fas,
+                 "Write the Fourier amplitude spectra of the components, and the effective "
+                 "amplitude spectra (EAS) of the horizontal pairs of --rotd and --pair, to FILE (- "
+                 "standard output)")
+      ->option_text("FILE");
+  app.add_option("--fas-frequencies", fas_frequencies,
+                 "smoothed (default): Konno-Ohmachi smoothed at --fas-grid; raw: at the "
+                 "transform's own frequencies")
+      ->option_text("raw|smoothed");
+  app.add_option("--fas-grid", fas_grid,
+                 "Where the spectra are smoothed: log:FMIN:FMAX:N in Hz (default " +
+                     std::string(fourier::default_grid) + ", capped at each record's Nyquist)")
+      ->option_text("GRID");
+  app.add_option("--ko-b", ko_b, "The Konno-Ohmachi bandwidth b (default 40)")->option_text("B");
   app.add_option("--pre-event", pre_event,
                  "Remove the mean of the first S seconds (default: of the whole record, when "
                  "any processing is asked)")
@@ -154,7 +171,8 @@ int main(int argc, char** argv) {
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
   app.add_option("--plot", plot_folder,
-                 "Write each record's spectrum and tripartite plot (SVG) into DIR")
+                 "Write each record's spectrum and tripartite plot (SVG) into DIR, and with --fas "
+                 "its Fourier spectra")
       ->option_text("DIR");
   app.add_option("--plot-scale", plot_scale,
                  "log (default): PSa against period on log-log axes; linear: on linear axes")
@@ -269,6 +287,32 @@ int main(int argc, char** argv) {
       o.inelastic.alpha = a.values[0];
     }
   }
+  if (fas.empty() && !(fas_frequencies.empty() && fas_grid.empty() && ko_b.empty())) {
+    return command.usage_error("--fas-frequencies, --fas-grid and --ko-b need --fas FILE");
+  }
+  if (!fas.empty()) {
+    o.fourier.wanted = true;
+    if (fas_frequencies == "raw") {
+      o.fourier.raw = true;
+      if (!fas_grid.empty() || !ko_b.empty()) {
+        return command.usage_error("--fas-grid and --ko-b smooth: not with --fas-frequencies raw");
+      }
+    } else if (!fas_frequencies.empty() && fas_frequencies != "smoothed") {
+      return command.usage_error("--fas-frequencies: raw or smoothed, not '" +
+                                 base::printable(fas_frequencies) + "'");
+    }
+    if (!fas_grid.empty()) {
+      const spectra::parsed_values g = fourier::parse_grid(fas_grid);
+      if (!g.status.ok()) return command.usage_error("--fas-grid: " + g.status.what);
+      o.fourier.grid = g.values;
+      o.fourier.grid_given = true;
+    }
+    if (!ko_b.empty()) {
+      const spectra::parsed_values b = fourier::parse_bandwidth(ko_b);
+      if (!b.status.ok()) return command.usage_error("--ko-b: " + b.status.what);
+      o.fourier.bandwidth = b.values[0];
+    }
+  }
   for (std::size_t i = 0; i + 1 < pair.size(); i += 2) o.pairs.emplace_back(pair[i], pair[i + 1]);
   o.intensity_measures = !ims.empty() || !page.empty();
 
@@ -297,9 +341,10 @@ int main(int argc, char** argv) {
   base::status why;
   const auto table = files.claim(output, why);
   if (!table) fail(why);
-  std::unique_ptr<edge::output_file> intensity, report_page, inelastic_table;
+  std::unique_ptr<edge::output_file> intensity, report_page, inelastic_table, fourier_table;
   if (!ims.empty() && !(intensity = files.claim(ims, why))) fail(why);
   if (!inelastic.empty() && !(inelastic_table = files.claim(inelastic, why))) fail(why);
+  if (!fas.empty() && !(fourier_table = files.claim(fas, why))) fail(why);
   if (!page.empty() && !(report_page = files.claim(page, why))) fail(why);
   for (const std::string* folder : {&plot_folder, &processed_folder}) {
     if (folder->empty()) continue;
@@ -338,11 +383,13 @@ int main(int argc, char** argv) {
                                           {.table = table.get(),
                                            .intensity = intensity.get(),
                                            .inelastic = inelastic_table.get(),
+                                           .fourier = fourier_table.get(),
                                            .sink = pictures_wanted ? &pictures : nullptr,
                                            .processed_folder = processed_folder,
                                            .files = &files}));
   for (const base::status& s : picture_failures) fail(s);
-  for (edge::output_file* out : {table.get(), intensity.get(), inelastic_table.get()}) {
+  for (edge::output_file* out :
+       {table.get(), intensity.get(), inelastic_table.get(), fourier_table.get()}) {
     if (!out) continue;
     if (const base::status committed = out->commit(); !committed.ok()) fail(committed);
   }

@@ -10,6 +10,7 @@
 #include "measures/measure.h"
 #include "processing/process.h"
 #include "records/registry.h"
+#include "spectra/fourier/smoothing.h"
 
 namespace sdofspec {
 
@@ -35,6 +36,15 @@ struct options {
     std::vector<double> strength_ratios;  // --strength-ratio
     double alpha = 0;                     // --alpha
   } inelastic;
+  // --fas: Fourier amplitude spectra of the components and effective amplitude spectra (EAS) of
+  // the horizontal pairs the run forms.
+  struct fourier_request {
+    bool wanted = false;
+    bool raw = false;          // --fas-frequencies raw: the transform's own frequencies
+    std::vector<double> grid;  // --fas-grid, Hz, rising: where the spectra are smoothed
+    bool grid_given = false;   // refused past a record's Nyquist frequency (the default is capped)
+    double bandwidth = fourier::default_bandwidth;  // --ko-b
+  } fourier;
 };
 
 }  // namespace sdofspec

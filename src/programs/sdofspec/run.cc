@@ -25,6 +25,9 @@
 #include "programs/sdofspec/plan.h"
 #include "records/at2_writer.h"
 #include "records/registry.h"
+#include "spectra/fourier/frequencies.h"
+#include "spectra/fourier/smoothing.h"
+#include "spectra/fourier/spectrum.h"
 #include "spectra/inelastic/spectrum.h"
 #include "spectra/spectrum.h"
 #include "tables/spectra_table.h"
@@ -54,7 +57,11 @@ struct inelastic_task {
   std::size_t request = 0;
   int kind = 0;
 };
-using task = std::variant<spectrum_task, measure_task, inelastic_task>;
+// The Fourier spectra of a unit: its sides' FAS, a pair's EAS, and their smoothing.
+struct fourier_task {
+  std::size_t unit = 0;
+};
+using task = std::variant<spectrum_task, measure_task, inelastic_task, fourier_task>;
 const char* const inelastic_kinds[2] = {"ductility", "strength"};
 
 struct unit_result {
@@ -68,6 +75,14 @@ struct measure_values {
   std::string warning;
 };
 
+// A unit's Fourier spectra, one df for all: the first side's FAS, the second's and the EAS
+// (of a pair), and each smoothed at the run's grid (where the table or the pictures want it).
+struct fourier_values {
+  std::vector<fourier::spectrum> spectra;
+  std::vector<std::vector<double>> smoothed;
+  base::status status;  // ok, or why the unit has none
+};
+
 struct job_state {
   std::vector<loaded_file> files;
   job_units units;
@@ -78,10 +93,11 @@ struct job_state {
   // Inelastic rows: [unit][side][request][kind].
   std::vector<std::vector<std::vector<std::array<std::vector<spectra::inelastic::ordinate>, 2>>>>
       inelastic;
+  std::vector<fourier_values> fourier;  // [unit]
   // The accelerations as recorded, [file][component], where processing replaced them and
   // pictures show both.
   std::vector<std::vector<std::vector<double>>> raw;
-  std::string table, intensity, inelastic_table;
+  std::string table, intensity, inelastic_table, fourier_table;
   std::vector<std::pair<base::status, bool>> messages;  // (words, warning), in order
   report::record_result result;
   bool has_result = false;
@@ -157,6 +173,13 @@ class program {
       if (o_.processing.any()) columns.push_back(tables::processing_column);
       out_.inelastic->write(tables::header(columns));
     }
+    if (out_.fourier) {
+      std::vector<tables::column> columns = tables::name_columns();
+      columns.push_back({"frequency_hz", "Hz", "Frequency"});
+      columns.push_back({"amplitude_cm_s", "cm/s", "Fourier amplitude"});
+      if (o_.processing.any()) columns.push_back(tables::processing_column);
+      out_.fourier->write(tables::header(columns));
+    }
   }
 
   // Reads the job's files, forms its units and lists its tasks.
@@ -189,6 +212,7 @@ class program {
             f.components = std::move(r.components);
             for (const records::component& c : f.components) check_peak(s, f.path, c);
             if (o_.processing.any()) process_file(s, f);
+            if (o_.fourier.wanted && o_.fourier.grid_given) check_fourier_grid(s, f);
           }
         }
       } catch (const std::bad_alloc&) {
@@ -255,6 +279,10 @@ class program {
         }
       }
     }
+    if (o_.fourier.wanted) {
+      s.fourier.resize(units.size());
+      for (std::size_t u = 0; u < units.size(); ++u) s.tasks.push_back(fourier_task{u});
+    }
     const std::size_t count = s.tasks.size();
     states_[j] = std::move(state);
     return count;
@@ -297,6 +325,21 @@ class program {
     }
   }
 
+  // A grid given with --fas-grid that a component cannot take (a frequency above its Nyquist
+  // frequency) refuses the file, as a processing step it cannot take does.
+  void check_fourier_grid(job_state& s, loaded_file& f) const {
+    for (const records::component& c : f.components) {
+      base::status why = fourier::check_grid(fourier_grid_, c.dt);
+      if (why.ok()) continue;
+      why.file = f.path;
+      why.what = "component " + c.channel + ": --fas-grid: " + why.what;
+      s.messages.emplace_back(std::move(why), false);
+      s.failed = true;
+      s.usage = true;
+      f.components.clear();
+      return;
+    }
+  }
   // A record of zeros, or one whose peak is not that of an earthquake in its unit (a record in
   // gal read as g), is computed, with a word.
   static void check_peak(job_state& s, const std::string& path, const records::component& c) {
@@ -382,6 +425,10 @@ class program {
                               a, x.dt, o_.periods, o_.inelastic.ductilities, settings)
                         : spectra::inelastic::constant_strength_spectrum(
                               a, x.dt, o_.periods, o_.inelastic.strength_ratios, settings);
+      return;
+    }
+    if (const auto* ft = std::get_if<fourier_task>(&t)) {
+      s.fourier[ft->unit] = fourier_of(s.units.units[ft->unit]);
       return;
     }
     const measure_task& mt = std::get<measure_task>(t);
@@ -473,6 +520,105 @@ class program {
     return true;
   }
 
+  // A unit's spectra: a pair's sides are cut to one length, so transformed at one length.
+  fourier_values fourier_of(const unit& x) {
+    fourier_values v;
+    for (int side = 0; side < (x.pair ? 2 : 1); ++side) {
+      fourier::spectrum_result r =
+          fourier::amplitude_spectrum(side == 0 ? x.first : x.second, x.dt);
+      if (!r.ok()) {
+        v.status = std::move(r.status);
+        return v;
+      }
+      v.spectra.push_back(std::move(r.value));
+    }
+    if (x.pair) {
+      fourier::spectrum_result r = fourier::effective_amplitude(v.spectra[0], v.spectra[1]);
+      if (!r.ok()) {
+        v.status = std::move(r.status);
+        return v;
+      }
+      v.spectra.push_back(std::move(r.value));
+    }
+    if (o_.fourier.raw && !out_.sink) return v;
+    std::vector<std::span<const double>> amplitudes;
+    for (const fourier::spectrum& f : v.spectra) amplitudes.emplace_back(f.amplitudes);
+    v.smoothed = smoothing_for(v.spectra[0].amplitudes.size())->smooth(amplitudes, v.spectra[0].df);
+    return v;
+  }
+
+  // The smoothing's tables, made for the most bins a record has needed so far: every record of
+  // a batch of one length shares one.
+  std::shared_ptr<const fourier::konno_ohmachi> smoothing_for(std::size_t bins) {
+    const std::lock_guard lock(smoothing_mutex_);
+    if (!smoothing_ || smoothing_->bins() < bins) {
+      smoothing_ =
+          std::make_shared<const fourier::konno_ohmachi>(o_.fourier.bandwidth, fourier_grid_, bins);
+    }
+    return smoothing_;
+  }
+
+  // The rows of one of a unit's Fourier spectra (0 and 1 its sides', 2 a pair's EAS), and its
+  // curve for the pictures. The default grid stops at the record's Nyquist frequency.
+  void fourier_rows(job_state& s, const tables::row_name& name, std::size_t u, std::size_t which,
+                    double dt) {
+    const fourier_values& v = s.fourier[u];
+    const fourier::spectrum& f = v.spectra[which];
+    const double nyquist = fourier::nyquist(dt);
+    if (o_.fourier.raw) {
+      for (std::size_t k = 0; k < f.amplitudes.size(); ++k) {
+        tables::row row(s.fourier_table);
+        tables::name_fields(row, name);
+        row.number(static_cast<double>(k) * f.df).number(f.amplitudes[k]);
+        if (o_.processing.any()) row.text(processing_words_);
+        row.end();
+      }
+    } else {
+      for (std::size_t i = 0; i < fourier_grid_.size() && fourier_grid_[i] <= nyquist; ++i) {
+        tables::row row(s.fourier_table);
+        tables::name_fields(row, name);
+        row.number(fourier_grid_[i]).number(v.smoothed[which][i]);
+        if (o_.processing.any()) row.text(processing_words_);
+        row.end();
+      }
+    }
+    if (!out_.sink) return;
+    report::fourier_curve c{.label = std::string(which == 2 ? "EAS" : name.component),
+                            .df = f.df,
+                            .raw = f.amplitudes,
+                            .centres = {},
+                            .smoothed = {},
+                            .effective = which == 2};
+    for (std::size_t i = 0; i < fourier_grid_.size() && fourier_grid_[i] <= nyquist; ++i) {
+      c.centres.push_back(fourier_grid_[i]);
+      c.smoothed.push_back(v.smoothed[which][i]);
+    }
+    s.result.fourier.push_back(std::move(c));
+  }
+
+  // A component's Fourier rows, or the words for why it has none.
+  void component_fourier_rows(job_state& s, const std::string& record, const records::component& g,
+                              std::size_t u, int side) {
+    const fourier_values& v = s.fourier[u];
+    if (!v.status.ok()) {
+      base::status why = v.status;
+      why.file = record;
+      why.what = "component " + g.channel + ": no Fourier spectrum: " + why.what;
+      s.messages.emplace_back(std::move(why), false);
+      s.failed = true;
+      return;
+    }
+    if (side == 0 && !o_.fourier.raw && !(fourier_grid_.front() <= fourier::nyquist(g.dt))) {
+      base::status w = base::failure("component " + g.channel + ": the Nyquist frequency " +
+                                     base::shortest(fourier::nyquist(g.dt)) +
+                                     " Hz is below the Fourier grid: no smoothed spectrum");
+      w.file = record;
+      s.messages.emplace_back(std::move(w), true);
+    }
+    fourier_rows(s, {record, g.channel, g.station, g.azimuth.value_or(NAN)}, u,
+                 static_cast<std::size_t>(side), g.dt);
+  }
+
   void assemble(job_state& s) {
     if (s.out_of_memory) {
       // Nothing of the job is written: some of its spectra are missing.
@@ -485,6 +631,7 @@ class program {
     }
     const bool rotd_columns = o_.rotd || !o_.pairs.empty();
     s.result.energy = o_.energy;
+    if (o_.fourier.wanted) s.result.fourier_note = fourier_note_;
     std::vector<bool> refused(s.units.units.size(), false);  // a pair whose response overflowed
     for (const loaded_file& f : s.files) {
       if (f.components.empty()) continue;
@@ -542,6 +689,7 @@ class program {
         }
         if (o_.intensity_measures) intensity_row(s, s.files[f].path, g, u, side);
         if (o_.inelastic.wanted) inelastic_rows(s, s.files[f].path, g, u, side);
+        if (o_.fourier.wanted) component_fourier_rows(s, s.files[f].path, g, u, side);
       }
     }
     for (const unit& x : units) {
@@ -564,6 +712,10 @@ class program {
         }
       }
       if (o_.intensity_measures) rotated_intensity_rows(s, x);
+      if (o_.fourier.wanted && s.fourier[u].status.ok()) {
+        const records::component& first = s.files[x.file].components[x.component];
+        fourier_rows(s, {x.name, "EAS", first.station, first.azimuth.value_or(NAN)}, u, 2, x.dt);
+      }
     }
     // Free the samples now: the text is all that is left to write.
     s.units = {};
@@ -571,6 +723,7 @@ class program {
     s.files.clear();
     s.own.clear();
     s.inelastic.clear();
+    s.fourier.clear();
   }
 
   // What the record's pictures show: its title, and the histories of its components as
@@ -702,6 +855,7 @@ class program {
     out_.table->write(s.table);
     if (out_.intensity) out_.intensity->write(s.intensity);
     if (out_.inelastic) out_.inelastic->write(s.inelastic_table);
+    if (out_.fourier) out_.fourier->write(s.fourier_table);
     if (out_.sink && s.has_result) out_.sink->record(s.result);
     records_done_ += plan_.jobs[j].files.size();
     states_[j].reset();
@@ -726,6 +880,14 @@ class program {
   std::vector<std::string> processing_steps_ = processing::describe(o_.processing);
   std::string processing_words_ = join(processing_steps_);
   std::chrono::steady_clock::time_point start_;
+  // Where the Fourier spectra are smoothed (for the table, or the pictures).
+  std::vector<double> fourier_grid_ =
+      o_.fourier.grid.empty() ? fourier::parse_grid(fourier::default_grid).values : o_.fourier.grid;
+  std::string fourier_note_ =
+      "light: each bin of the transform; on top: Konno-Ohmachi smoothing, b = " +
+      base::shortest(o_.fourier.bandwidth);
+  std::mutex smoothing_mutex_;
+  std::shared_ptr<const fourier::konno_ohmachi> smoothing_;
 };
 
 }  // namespace

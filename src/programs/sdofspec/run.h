@@ -28,6 +28,7 @@ struct outputs {
   edge::output_file* table = nullptr;      // always
   edge::output_file* intensity = nullptr;  // with --ims
   edge::output_file* inelastic = nullptr;  // with --inelastic
+  edge::output_file* fourier = nullptr;    // with --fas
   report::record_sink* sink = nullptr;     // pictures and the report page
   // With processing: each processed component as an .AT2 file, in the folder of this name.
   std::string processed_folder;

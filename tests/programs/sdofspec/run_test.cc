@@ -4,14 +4,17 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "base/numbers.h"
 #include "edge/diagnostic.h"
+#include "spectra/fourier/frequencies.h"
 #include "spectra/grids.h"
 #include "support/data.h"
 #include "support/fake_disk.h"
+#include "tables/columns.h"
 #include "tables/csv.h"
 
 namespace sdofspec {
@@ -136,6 +139,167 @@ TEST(Run, InelasticRows) {
   EXPECT_NE(text.find("\nns.csv,NS,,,strength,0.05,0,1,2,0.5,2,"), std::string::npos);
 }
 
+// A run with --fas: the Fourier table read back, the words and the status (the spectra table
+// is dropped).
+struct fourier_result {
+  int status;
+  std::string table, reports;
+  tables::table_read read;
+};
+fourier_result fourier_run(const options& o, testing_support::fake_disk& env,
+                           report::record_sink* sink = nullptr) {
+  edge::run_files files(env);
+  base::status why;
+  const auto table = files.claim("table.csv", why);
+  const auto fas = files.claim("fas.csv", why);
+  memory_reporter words;
+  const int status = run(o, env, words, {.table = table.get(), .fourier = fas.get(), .sink = sink});
+  EXPECT_TRUE(fas->commit().ok());
+  const std::string_view text_columns[] = {"record", "component", "station", "processing"};
+  const std::string& text = env.files["fas.csv"];
+  return {status, text, words.reports, tables::read_table(text, text_columns)};
+}
+
+// The amplitudes of one component of a Fourier table, and their frequencies.
+struct amplitudes_of {
+  std::vector<double> frequencies, values;
+};
+amplitudes_of amplitudes(const tables::table_read& t, std::string_view component) {
+  amplitudes_of a;
+  for (std::size_t i = 0; i < t.columns[1].texts.size(); ++i) {
+    if (t.columns[1].texts[i] != component) continue;
+    a.frequencies.push_back(t.columns[4].numbers[i]);
+    a.values.push_back(t.columns[5].numbers[i]);
+  }
+  return a;
+}
+
+class pictures final : public report::record_sink {
+ public:
+  std::vector<report::record_result> records;
+  void record(const report::record_result& r) override { records.push_back(r); }
+};
+
+// A horizontal pair: rows of each component, then of the EAS under the pair's name. The EAS is
+// the quadratic mean of the two FAS: between their arithmetic mean and the larger at each bin;
+// smoothed (a weighted mean, by Minkowski's inequality) between the quadratic mean of the two
+// smoothed FAS and their sum over sqrt 2.
+TEST(Run, FourierTableOfAPair) {
+  testing_support::fake_disk env;
+  env.files["180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
+  env.files["270.AT2"] = data("RSN6_IMPVALL.I_I-ELC270.AT2");
+  // 5346 samples at 0.01 s: padded to 5400 = 2^3 3^3 5^2, bins k/54 Hz, k = 0 .. 2700.
+  const std::vector<double> grid = fourier::parse_grid(fourier::default_grid).values;
+  const struct {
+    bool raw;
+    std::size_t rows;  // per spectrum
+    double first, last;
+  } cases[] = {{true, 2701, 0, 50}, {false, 100, 0.1, 50}};
+  for (const auto& c : cases) {
+    options o = standard({});
+    o.pairs = {{"180.AT2", "270.AT2"}};
+    o.fourier = {.wanted = true, .raw = c.raw};
+    pictures sink;
+    const fourier_result r = fourier_run(o, env, &sink);
+    ASSERT_EQ(r.status, 0) << r.reports;
+    EXPECT_EQ(r.table.substr(0, r.table.find('\n')),
+              "record,component,station,azimuth_deg,frequency_hz,amplitude_cm_s");
+    EXPECT_EQ(lines(r.table), 1 + 3 * c.rows);
+    EXPECT_EQ(r.table.find("\n180.AT2,180,El Centro Array #9,180,"), r.table.find('\n'));
+    EXPECT_NE(r.table.find("\n180.AT2+270.AT2,EAS,El Centro Array #9,180,"), std::string::npos);
+    const tables::table_read& t = r.read;
+    ASSERT_TRUE(t.status.ok()) << t.status.what;
+    const amplitudes_of one = amplitudes(t, "180"), two = amplitudes(t, "270"),
+                        eas = amplitudes(t, "EAS");
+    ASSERT_EQ(eas.values.size(), c.rows);
+    EXPECT_EQ(one.frequencies, eas.frequencies);
+    EXPECT_EQ(two.frequencies, eas.frequencies);
+    EXPECT_EQ(eas.frequencies.front(), c.first);
+    EXPECT_NEAR(eas.frequencies.back(), c.last, 1e-12);
+    if (!c.raw) {
+      EXPECT_EQ(eas.frequencies, grid);
+    }
+    for (std::size_t k = 0; k < c.rows; ++k) {
+      const double a1 = one.values[k], a2 = two.values[k], e = eas.values[k];
+      const double low = c.raw ? (a1 + a2) / 2 : std::sqrt((a1 * a1 + a2 * a2) / 2);
+      const double high = c.raw ? std::max(a1, a2) : (a1 + a2) / std::sqrt(2.0);
+      EXPECT_GE(e, low * (1 - 1e-14)) << k;
+      EXPECT_LE(e, high * (1 + 1e-14)) << k;
+    }
+    // The picture: each component light and smoothed, the EAS heavier.
+    ASSERT_EQ(sink.records.size(), 1u);
+    const std::vector<report::fourier_curve>& curves = sink.records[0].fourier;
+    ASSERT_EQ(curves.size(), 3u);
+    EXPECT_EQ(curves[2].label, "EAS");
+    EXPECT_TRUE(curves[2].effective && !curves[0].effective && !curves[1].effective);
+    EXPECT_EQ(curves[0].raw.size(), 2701u);
+    EXPECT_EQ(curves[2].centres, grid);
+  }
+}
+
+// --fas-grid past a record's Nyquist frequency refuses the record (status 2), as a corner of
+// the processing does; the default grid stops there. a.csv is sampled at 0.02 s (25 Hz), b.csv
+// at 0.005 s (100 Hz); 88 of the default 100 frequencies, 500^(i/99) / 10 for i = 0 .. 87, are
+// at or below 25 Hz.
+TEST(Run, FourierGridAndNyquist) {
+  testing_support::fake_disk env;
+  env.files["a.csv"] = data("northridge1994-sylmar-aftershock.csv");
+  env.files["b.csv"] = data("lomaprieta1989-corralitos.csv");
+  const struct {
+    const char* grid;  // "" for the default
+    int status;
+    std::size_t rows_a, rows_b;  // per component
+    const char* reports;
+  } cases[] = {
+      {"", 0, 88, 100, ""},
+      {"log:1:30:5", 2, 0, 5,
+       "sdofspec: a.csv: component NS: --fas-grid: the grid reaches 30 Hz, above the Nyquist "
+       "frequency 25 Hz of this record\n"},
+      {"log:1:25:5", 0, 5, 5, ""},
+  };
+  for (const auto& c : cases) {
+    options o = standard({"a.csv", "b.csv"});
+    o.fourier.wanted = true;
+    if (*c.grid) {
+      o.fourier.grid = fourier::parse_grid(c.grid).values;
+      o.fourier.grid_given = true;
+    }
+    const fourier_result r = fourier_run(o, env);
+    EXPECT_EQ(r.status, c.status) << c.grid;
+    EXPECT_EQ(r.reports, c.reports) << c.grid;
+    ASSERT_TRUE(r.read.status.ok()) << r.read.status.what;
+    const std::vector<std::string>& records = r.read.columns[0].texts;
+    EXPECT_EQ(std::count(records.begin(), records.end(), "a.csv"), 3 * c.rows_a) << c.grid;
+    EXPECT_EQ(std::count(records.begin(), records.end(), "b.csv"), 3 * c.rows_b) << c.grid;
+  }
+}
+
+// The FAS is of the record as processed: a high-pass at 0.2 Hz takes the amplitude at 0.1 Hz
+// to under a tenth and leaves 5 Hz within a tenth; components of zeros stay zero (no 0/0 in
+// the smoothing).
+TEST(Run, FourierOfTheProcessedRecord) {
+  testing_support::fake_disk env;
+  env.files["ns.csv"] = data("elcentro1940-ns-textbook.csv");  // its EW and UD are zero
+  options o = standard({"ns.csv"});
+  o.fourier = {.wanted = true, .grid = {0.1, 5}, .grid_given = true};
+  const fourier_result plain = fourier_run(o, env);
+  o.processing = {.highpass = 0.2};
+  const fourier_result processed = fourier_run(o, env);
+  ASSERT_EQ(plain.status + processed.status, 0) << processed.reports;
+  EXPECT_EQ(processed.table.substr(0, processed.table.find('\n')),
+            "record,component,station,azimuth_deg,frequency_hz,amplitude_cm_s,processing");
+  const amplitudes_of ns = amplitudes(plain.read, "NS"),
+                      ns_processed = amplitudes(processed.read, "NS");
+  ASSERT_EQ(ns.values.size(), 2u);
+  ASSERT_EQ(ns_processed.values.size(), 2u);
+  EXPECT_GT(ns.values[0], 0);
+  EXPECT_LT(ns_processed.values[0], ns.values[0] / 10);
+  EXPECT_NEAR(ns_processed.values[1] / ns.values[1], 1, 0.1);
+  for (const char* zero : {"EW", "UD"}) {
+    EXPECT_EQ(amplitudes(processed.read, zero).values, std::vector<double>(2, 0.0)) << zero;
+  }
+}
+
 // Processing: every table says what was done; a record whose interval cannot take a corner is
 // refused as a usage error (status 2) and the others are computed and written out.
 TEST(Run, ProcessedRecordsAndWhatWasDone) {
@@ -188,6 +352,15 @@ TEST(CommandLine, StatusesAndUsage) {
       {"--damping 5 x.csv", 2, "sdofspec: --damping:"},
       {"--units furlong x.csv", 2, "sdofspec: --units:"},
       {"--si-tolerance 0 x.csv", 2, "sdofspec: --si-tolerance: a tolerance is above 0"},
+      // The Fourier options: each needs --fas; grids and b that smooth, not with raw.
+      {"--fas-grid log:1:10:5 x.csv", 2,
+       "sdofspec: --fas-frequencies, --fas-grid and --ko-b need --fas FILE"},
+      {"--fas f.csv --ko-b 0 x.csv", 2, "sdofspec: --ko-b: the bandwidth b is above 0"},
+      {"--fas f.csv --fas-grid log:10:1:5 x.csv", 2, "sdofspec: --fas-grid: frequencies must be"},
+      {"--fas f.csv --fas-frequencies binned x.csv", 2,
+       "sdofspec: --fas-frequencies: raw or smoothed, not 'binned'"},
+      {"--fas f.csv --fas-frequencies raw --ko-b 40 x.csv", 2,
+       "sdofspec: --fas-grid and --ko-b smooth: not with --fas-frequencies raw"},
       {"--no-such-option x.csv", 2, "sdofspec: The following argument"},
       {"--help", 0, "Response spectra"},
       {"--version", 0, "sdofspec 1."},
