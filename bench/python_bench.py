@@ -132,11 +132,15 @@ def measure(work: Path):
     print(f"load            {os.getloadavg()[0]:.1f} (1-minute average) on {os.cpu_count()} cores")
     print(f"record          {len(acc)} samples at {dt} s, 111 periods, 5% damping")
 
-    # 1. The binding's overhead, the two measured in turn.
+    # 1. The binding's overhead, the two measured in turn, each sample about 0.3 s long as
+    # Google Benchmark's (--benchmark_min_time=0.3): shorter samples would catch more of the
+    # other work on the machine in their median.
+    spectrum = lambda: sdof.response_spectrum(acc, dt, periods)  # noqa: E731
+    number = max(20, round(0.3 / best_and_median(spectrum, 20, 3)[0]))
     library, binding = [], []
     for _ in range(rounds):
         library.append(library_time(record))
-        binding.append(best_and_median(lambda: sdof.response_spectrum(acc, dt, periods), 20, 15))
+        binding.append(best_and_median(spectrum, number, 15))
     # The best of each round's best, and the median of the rounds' medians.
     lib_best, lib_median = min(t[0] for t in library), float(np.median([t[1] for t in library]))
     py_best, py_median = min(t[0] for t in binding), float(np.median([t[1] for t in binding]))
