@@ -15,9 +15,15 @@
 #include "edge/diagnostic.h"
 #include "edge/disk.h"
 #include "measures/evaluate.h"
+#include "processing/process.h"
 #include "programs/sdofspec/in_memory.h"
 #include "records/registry.h"
+#include "spectra/fourier/frequencies.h"
+#include "spectra/fourier/smoothing.h"
+#include "spectra/fourier/spectrum.h"
 #include "spectra/grids.h"
+#include "spectra/inelastic/options.h"
+#include "spectra/inelastic/spectrum.h"
 #include "spectra/inputs.h"
 #include "spectra/response_history.h"
 #include "spectra/spectrum.h"
@@ -243,7 +249,8 @@ py::tuple rotated_intensity_measures(const samples& first, const samples& second
                         array_of(std::move(rows), rows_of(measures::rotated_rows, names.size())));
 }
 
-py::tuple response(const samples& acceleration, double dt, double period, double damping) {
+py::tuple response_histories(const samples& acceleration, double dt, double period,
+                             double damping) {
   const auto a = span_of(acceleration, "acc");
   check(spectra::check_request(a, dt, std::span(&period, 1), std::span(&damping, 1)));
   spectra::response_histories h;
@@ -267,9 +274,154 @@ py::array_t<double> parse_dampings(const std::string& text) {
   return array_of(std::move(p.values));
 }
 
+processing::steps steps_of(std::optional<double> pre_event, std::optional<double> taper,
+                           std::optional<double> highpass, std::optional<double> lowpass, int order,
+                           bool causal, bool baseline) {
+  return {.pre_event = pre_event,
+          .taper = taper,
+          .highpass = highpass,
+          .lowpass = lowpass,
+          .order = order,
+          .causal = causal,
+          .baseline = baseline};
+}
+
+py::tuple process(const samples& acceleration, double dt, std::optional<double> pre_event,
+                  std::optional<double> taper, std::optional<double> highpass,
+                  std::optional<double> lowpass, int order, bool causal, bool baseline) {
+  const auto a = span_of(acceleration, "acc");
+  const processing::steps s =
+      steps_of(pre_event, taper, highpass, lowpass, order, causal, baseline);
+  check(sdofspec::check_processing(s));
+  check(spectra::check_record(a, dt), "acc");
+  check(processing::check(s, dt, a.size()));
+  processing::processed p;
+  {
+    py::gil_scoped_release unlocked;
+    p = processing::process(a, dt, s);
+  }
+  return py::make_tuple(array_of(std::move(p.acceleration)), p.leading_pad, p.trailing_pad,
+                        processing::describe(s));
+}
+
+// The rows of an inelastic spectrum as arrays of periods x targets.
+py::dict inelastic(const samples& acceleration, double dt, const samples& periods, double damping,
+                   const samples& targets, bool ductility, double alpha) {
+  const auto a = span_of(acceleration, "acc");
+  const auto t = span_of(periods, "periods");
+  const auto r = span_of(targets, ductility ? "ductility" : "strength_ratio");
+  check(spectra::check_request(a, dt, t, std::span(&damping, 1)));
+  check(ductility ? spectra::inelastic::check_ductility_values(r)
+                  : spectra::inelastic::check_strength_ratio_values(r),
+        ductility ? "ductility" : "strength_ratio");
+  check(spectra::inelastic::check_alpha_value(alpha), "alpha");
+  const spectra::inelastic::inelastic_settings settings{.damping = damping, .alpha = alpha};
+  std::vector<spectra::inelastic::ordinate> rows;
+  {
+    py::gil_scoped_release unlocked;
+    rows = ductility ? spectra::inelastic::constant_ductility_spectrum(a, dt, t, r, settings)
+                     : spectra::inelastic::constant_strength_spectrum(a, dt, t, r, settings);
+  }
+  using ordinate = spectra::inelastic::ordinate;
+  const std::pair<const char*, double ordinate::*> fields[] = {
+      {"fy_norm", &ordinate::fy_norm},
+      {"r_mu", &ordinate::r_mu},
+      {"cy_g", &ordinate::cy_g},
+      {"dy_cm", &ordinate::dy_cm},
+      {"ay_g", &ordinate::ay_g},
+      {"um_cm", &ordinate::um_cm},
+      {"c_mu", &ordinate::c_mu},
+      {"ductility", &ordinate::ductility},
+      {"hysteretic_velocity", &ordinate::hysteretic_velocity}};
+  py::dict out;
+  const std::vector<py::ssize_t> shape = rows_of(t.size(), r.size());
+  for (const auto& [name, member] : fields) {
+    std::vector<double> values;
+    values.reserve(rows.size());
+    for (const ordinate& o : rows) values.push_back(o.*member);
+    out[name] = array_of(std::move(values), shape);
+  }
+  std::vector<double> runs;
+  std::vector<std::string> warnings;
+  for (const ordinate& o : rows) {
+    runs.push_back(o.runs);
+    if (!o.warning.empty()) warnings.push_back(o.warning);
+  }
+  out["runs"] = array_of(std::move(runs), shape);
+  out["warnings"] = warnings;
+  return out;
+}
+
+// The frequencies a spectrum is smoothed at: those given, which must stay at or below the
+// Nyquist frequency, or the default grid capped at it.
+std::vector<double> grid_of(std::optional<samples> grid, double dt) {
+  if (!grid) {
+    return fourier::capped_at_nyquist(fourier::parse_grid(fourier::default_grid).values, dt);
+  }
+  const auto g = span_of(*grid, "grid");
+  check(fourier::check_grid(g, dt), "grid");
+  return {g.begin(), g.end()};
+}
+
+// The amplitudes at the transform's frequencies, or smoothed at the grid's.
+py::tuple fourier_arrays(fourier::spectrum&& s, std::optional<samples> grid, double dt, bool raw,
+                         double b) {
+  if (raw) {
+    std::vector<double> frequencies(s.amplitudes.size());
+    for (std::size_t k = 0; k < frequencies.size(); ++k) {
+      frequencies[k] = static_cast<double>(k) * s.df;
+    }
+    return py::make_tuple(array_of(std::move(frequencies)), array_of(std::move(s.amplitudes)),
+                          s.df);
+  }
+  std::vector<double> centres = grid_of(std::move(grid), dt);
+  check(fourier::check_smoothing(b, centres), "ko_b");
+  std::vector<double> smoothed;
+  {
+    py::gil_scoped_release unlocked;
+    smoothed = fourier::smooth(s.amplitudes, s.df, centres, b);
+  }
+  return py::make_tuple(array_of(std::move(centres)), array_of(std::move(smoothed)), s.df);
+}
+
+py::tuple fourier_spectrum(const samples& acceleration, double dt, bool raw,
+                           std::optional<samples> grid, double b) {
+  const auto a = span_of(acceleration, "acc");
+  fourier::spectrum_result r;
+  {
+    py::gil_scoped_release unlocked;
+    r = fourier::amplitude_spectrum(a, dt);
+  }
+  check(r.status, "acc");
+  return fourier_arrays(std::move(r.value), std::move(grid), dt, raw, b);
+}
+
+py::tuple effective_amplitude_spectrum(const samples& first, const samples& second, double dt,
+                                       bool raw, std::optional<samples> grid, double b) {
+  const auto a1 = span_of(first, "acc1");
+  const auto a2 = span_of(second, "acc2");
+  check(spectra::check_record(a1, dt), "acc1");
+  check(spectra::check_record(a2, dt), "acc2");
+  fourier::spectrum_result r;
+  {
+    py::gil_scoped_release unlocked;
+    r = fourier::effective_amplitude(a1, a2, dt);
+  }
+  check(r.status);
+  return fourier_arrays(std::move(r.value), std::move(grid), dt, raw, b);
+}
+
+py::array_t<double> parse_with(spectra::parsed_values (*parse)(std::string_view),
+                               const std::string& text) {
+  spectra::parsed_values p = parse(text);
+  check(p.status);
+  return array_of(std::move(p.values));
+}
+
 // A table's columns: numbers as arrays, texts as lists of str.
 py::list columns_of(std::string_view text) {
-  constexpr std::string_view text_columns[] = {"record", "component", "station"};
+  constexpr std::string_view text_columns[] = {"record", "component", "station", "spectrum",
+                                               "processing"};
   tables::table_read t = tables::read_table(text, text_columns);
   check(t.status);
   py::list out;
@@ -297,8 +449,32 @@ py::dict batch(std::vector<std::string> records,
                const samples& dampings, bool rotd, bool energy, bool intensity_measures,
                bool detrend, std::optional<std::string> units, std::optional<std::string> format,
                std::optional<double> counts_per_unit, std::optional<double> tolerance,
-               std::optional<double> bracket, const samples& average_periods, unsigned jobs) {
+               std::optional<double> bracket, const samples& average_periods, const py::dict& steps,
+               std::optional<py::dict> inelastic_request, unsigned jobs) {
   sdofspec::options o = batch_options(std::move(records), std::move(pairs), rotd);
+  o.processing = steps_of(
+      steps["pre_event"].cast<std::optional<double>>(),
+      steps["taper"].cast<std::optional<double>>(), steps["highpass"].cast<std::optional<double>>(),
+      steps["lowpass"].cast<std::optional<double>>(), steps["order"].cast<int>(),
+      steps["causal"].cast<bool>(), steps["baseline"].cast<bool>());
+  check(sdofspec::check_processing(o.processing));
+  if (inelastic_request) {
+    const py::dict& r = *inelastic_request;
+    o.inelastic.wanted = true;
+    for (const auto& [key, values, checked] :
+         {std::tuple{"ductility", &o.inelastic.ductilities,
+                     &spectra::inelastic::check_ductility_values},
+          std::tuple{"strength_ratio", &o.inelastic.strength_ratios,
+                     &spectra::inelastic::check_strength_ratio_values}}) {
+      if (r[key].is_none()) continue;
+      const samples given = r[key].cast<samples>();
+      const auto v = span_of(given, key);
+      check(checked(v), key);
+      values->assign(v.begin(), v.end());
+    }
+    o.inelastic.alpha = r["alpha"].cast<double>();
+    check(spectra::inelastic::check_alpha_value(o.inelastic.alpha), "alpha");
+  }
   const auto t = span_of(periods, "periods");
   const auto h = span_of(dampings, "damping");
   check(spectra::check_period_values(t));
@@ -325,6 +501,7 @@ py::dict batch(std::vector<std::string> records,
   py::dict out;
   out["spectra"] = columns_of(run.spectra);
   out["intensity"] = intensity_measures ? py::object(columns_of(run.intensity)) : py::none();
+  out["inelastic"] = inelastic_request ? py::object(columns_of(run.inelastic)) : py::none();
   out["failures"] = words_of(run.failures);
   out["warnings"] = words_of(run.warnings);
   out["status"] = run.status;
@@ -377,12 +554,24 @@ PYBIND11_MODULE(_sdof, m) {
   m.def("rotd", &rotd);
   m.def("intensity_measures", &intensity_measures);
   m.def("rotated_intensity_measures", &rotated_intensity_measures);
-  m.def("response", &response);
+  m.def("response", &response_histories);
   m.def("parse_periods", &parse_periods);
   m.def("parse_dampings", &parse_dampings);
   m.def("batch", &batch);
   m.def("plan", &plan);
   m.def("write_table", &write_table);
-  // Fourier spectra, processing and inelastic spectra join here, one function each, as they
-  // join the library.
+  m.def("process", &process);
+  m.def("inelastic", &inelastic);
+  m.def("fourier_spectrum", &fourier_spectrum);
+  m.def("effective_amplitude_spectrum", &effective_amplitude_spectrum);
+  m.def("parse_ductilities", [](const std::string& text) {
+    return parse_with(&spectra::inelastic::parse_ductilities, text);
+  });
+  m.def("parse_strength_ratios", [](const std::string& text) {
+    return parse_with(&spectra::inelastic::parse_strength_ratios, text);
+  });
+  m.def("parse_grid",
+        [](const std::string& text) { return parse_with(&fourier::parse_grid, text); });
+  m.attr("default_ductilities") = std::string(spectra::inelastic::default_ductilities);
+  m.attr("default_bandwidth") = fourier::default_bandwidth;
 }

@@ -23,6 +23,12 @@ batch
 batch_jobs, concat
     A batch split into chunks of whole jobs, and the chunks' tables joined again (for a
     cluster: see examples/dask_batch.py).
+process
+    Mean removal, taper, Butterworth filters and baseline correction of a component.
+inelastic_spectrum
+    Constant-ductility and constant-strength spectra of bilinear oscillators.
+fourier_spectrum, effective_amplitude_spectrum
+    Fourier amplitude spectra, smoothed or raw, and the EAS of a horizontal pair.
 periods
     Period grids: ``periods.nga_west2``, ``periods.gmm``, ``periods.log``.
 
@@ -35,17 +41,22 @@ refused) with the library's words, ``file:line: what is wrong``.
 from . import periods
 from ._sdof import version as __version__
 from .batch import BatchError, Table, batch, batch_jobs, concat
+from .fourier import FourierSpectrum, effective_amplitude_spectrum, fourier_spectrum
+from .inelastic import InelasticSpectrum, inelastic_spectrum
 from .measures import IntensityMeasures, intensity_measures, rotated_intensity_measures
+from .processing import Processed, process
 from .records import Component, Record, formats, read
 from .spectra import Response, RotD, Spectrum, response, response_spectrum, rotd
 
-# Fourier spectra, processing and inelastic spectra join here as they join the library: one
-# function each, in a module of its own (sdof/fourier.py, ...), imported above.
+# A capability that joins the library joins here as one function, in a module of its own.
 
 __all__ = [
     "BatchError",
     "Component",
+    "FourierSpectrum",
+    "InelasticSpectrum",
     "IntensityMeasures",
+    "Processed",
     "Record",
     "Response",
     "RotD",
@@ -55,9 +66,13 @@ __all__ = [
     "batch",
     "batch_jobs",
     "concat",
+    "effective_amplitude_spectrum",
     "formats",
+    "fourier_spectrum",
+    "inelastic_spectrum",
     "intensity_measures",
     "periods",
+    "process",
     "read",
     "response",
     "response_spectrum",

@@ -21,15 +21,18 @@ class Table(dict):
     ----------
     intensity : Table or None
         With intensity_measures=True, the intensity-measure table (``--ims``).
+    inelastic : Table or None
+        With inelastic=True, the inelastic-spectra table (``--inelastic``).
     failures : list of str
         The records that could not be read or computed, as ``file:line: what is wrong``.
     warnings : list of str
         The command line's warnings.
     """
 
-    def __init__(self, columns=(), intensity=None, failures=(), warnings=()):
+    def __init__(self, columns=(), intensity=None, failures=(), warnings=(), inelastic=None):
         super().__init__(columns)
         self.intensity = intensity
+        self.inelastic = inelastic
         self.failures = list(failures)
         self.warnings = list(warnings)
 
@@ -92,11 +95,21 @@ def _paths(paths) -> list[str]:
     return [os.fspath(p) for p in paths]
 
 
+def _targets(values, parse):
+    if values is None or isinstance(values, str):
+        return None if values is None else parse(values)
+    return np.ascontiguousarray(np.atleast_1d(np.asarray(values, dtype=np.float64)))
+
+
 def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs=(),
           energy: bool = False, intensity_measures: bool = False, detrend: bool = False,
           units: str | None = None, format: str | None = None,
           counts_per_unit: float | None = None, si_tolerance: float | None = None,
-          bracket: float | None = None, avgsa=None, jobs: int | None = None,
+          bracket: float | None = None, avgsa=None, pre_event: float | None = None,
+          taper: float | None = None, highpass: float | None = None,
+          lowpass: float | None = None, order: int = 4, causal: bool = False,
+          baseline: bool = False, inelastic: bool = False, ductility=None,
+          strength_ratio=None, alpha: float = 0.0, jobs: int | None = None,
           errors: str = "raise") -> Table:
     """The ``sdofspec`` run on many record files, on the library's own threads.
 
@@ -133,6 +146,17 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
         The bracketed duration's threshold, g, default 0.05 (``--bracket``).
     avgsa : str or array_like, optional
         The periods of Sa_avg, s (``--avgsa``).
+    pre_event, taper, highpass, lowpass, order, causal, baseline
+        Processing of every component before any measure, as sdof.process does it
+        (``--pre-event S --taper S --highpass FC --lowpass FC --order N --causal
+        --baseline``); the tables gain the ``processing`` column.
+    inelastic : bool, default False
+        Also the inelastic spectra, as ``Table.inelastic`` (``--inelastic``).
+    ductility, strength_ratio : sequence of float or str, optional
+        Their targets (``--ductility``, ``--strength-ratio``); with neither, ductilities 1.5,
+        2, 4 and 6.
+    alpha : float, default 0
+        The post-yield stiffness ratio, in [0, 1) (``--alpha``).
     jobs : int, optional
         Threads; by default, and at most, one per core (``--jobs``).
     errors : {"raise", "keep"}, default "raise"
@@ -156,12 +180,25 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
     t = as_periods(periods)
     h, _ = _dampings(damping)
     pairs = [(os.fspath(a), os.fspath(b)) for a, b in pairs]
+    steps = {"pre_event": pre_event, "taper": taper, "highpass": highpass, "lowpass": lowpass,
+             "order": int(order), "causal": bool(causal), "baseline": bool(baseline)}
+    request = None
+    if inelastic:
+        request = {"ductility": _targets(ductility, _sdof.parse_ductilities),
+                   "strength_ratio": _targets(strength_ratio, _sdof.parse_strength_ratios),
+                   "alpha": float(alpha)}
+        if ductility is None and strength_ratio is None:
+            request["ductility"] = _sdof.parse_ductilities(_sdof.default_ductilities)
+    elif ductility is not None or strength_ratio is not None or alpha != 0:
+        raise ValueError("ductility, strength_ratio and alpha need inelastic=True")
     run = _sdof.batch(_paths(paths), pairs, t, h, bool(rotd), bool(energy),
                       bool(intensity_measures), bool(detrend), units, format, counts_per_unit,
-                      si_tolerance, bracket, _average_periods(avgsa), int(jobs or 0))
+                      si_tolerance, bracket, _average_periods(avgsa), steps, request,
+                      int(jobs or 0))
     intensity = None if run["intensity"] is None else _table(run["intensity"])
     table = _table(run["spectra"], intensity=intensity, failures=run["failures"],
-                   warnings=run["warnings"])
+                   warnings=run["warnings"],
+                   inelastic=None if run["inelastic"] is None else _table(run["inelastic"]))
     if errors == "raise" and table.failures:
         raise BatchError(table)
     return table
@@ -222,6 +259,8 @@ def concat(tables) -> Table:
     joined = _joined(tables)
     if any(t.intensity is not None for t in tables):
         joined.intensity = _joined(t.intensity for t in tables if t.intensity is not None)
+    if any(t.inelastic is not None for t in tables):
+        joined.inelastic = _joined(t.inelastic for t in tables if t.inelastic is not None)
     for t in tables:
         joined.failures += t.failures
         joined.warnings += t.warnings

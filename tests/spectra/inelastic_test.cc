@@ -533,4 +533,29 @@ TEST(InelasticOptions, RejectsWithTheReason) {
 }
 
 }  // namespace
+// Values given as numbers follow the parsers' rules in their words; the default ductilities
+// are a list the parser takes.
+TEST(InelasticOptions, ChecksValuesGivenAsNumbers) {
+  const double inf = INFINITY;
+  struct row {
+    std::vector<double> values;
+    base::status (*check)(std::span<const double>);
+    const char* error;
+  } rows[] = {
+      {{1, 1.5, 8}, check_ductility_values, ""},  // 1 is the elastic spectrum
+      {{0.5}, check_ductility_values, "ductilities are 1 or more, not 0.5"},
+      {{2, NAN}, check_ductility_values, "ductilities are 1 or more, not nan"},
+      {{inf}, check_strength_ratio_values, "strength ratios are 1 or more, not inf"},
+      {{}, check_strength_ratio_values, "no strength ratios"},  // an empty list asks nothing
+  };
+  for (const row& r : rows) {
+    EXPECT_EQ(r.check(r.values).what, r.error) << r.values.size();
+  }
+  EXPECT_TRUE(check_alpha_value(0).ok());
+  EXPECT_EQ(check_alpha_value(1).what,
+            "alpha, the post-yield stiffness ratio, is from 0 up to (not) 1, not 1");
+  EXPECT_EQ(check_alpha_value(NAN).code, base::code::usage);
+  EXPECT_EQ(parse_ductilities(default_ductilities).values, (std::vector<double>{1.5, 2, 4, 6}));
+}
+
 }  // namespace spectra::inelastic

@@ -58,14 +58,18 @@ tables_in_memory run_in_memory(options o, edge::disk& disk) {
   base::status why;
   const auto spectra = files.claim("memory:spectra", why);
   const auto intensity = o.intensity_measures ? files.claim("memory:intensity", why) : nullptr;
+  const auto inelastic = o.inelastic.wanted ? files.claim("memory:inelastic", why) : nullptr;
   kept_words words(out);
   out.status =
-      std::max(out.status, run(o, memory, words, {spectra.get(), intensity.get(), nullptr}));
+      std::max(out.status,
+               run(o, memory, words, {spectra.get(), intensity.get(), inelastic.get(), nullptr}));
   // Memory takes every write: the commits cannot fail.
   (void)spectra->commit();
   if (intensity) (void)intensity->commit();
+  if (inelastic) (void)inelastic->commit();
   out.spectra = memory.take("memory:spectra");
   out.intensity = memory.take("memory:intensity");
+  out.inelastic = memory.take("memory:inelastic");
   return out;
 }
 
@@ -103,6 +107,14 @@ base::status check_counts_per_unit(double counts,
     return base::failure("a number above 0", base::code::usage);
   }
   if (!units) return base::failure("needs the units they count", base::code::usage);
+  return {};
+}
+
+base::status check_processing(const processing::steps& s) {
+  if (s.any()) return processing::check(s);
+  if (s.causal || s.order != 4) {
+    return base::failure("the order and causal need a processing step", base::code::usage);
+  }
   return {};
 }
 

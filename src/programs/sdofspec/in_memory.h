@@ -27,6 +27,7 @@ struct tables_in_memory {
   std::string spectra;    // the spectra table as -o writes it
   std::string intensity;  // the intensity-measure table as --ims writes it (with
                           // intensity_measures)
+  std::string inelastic;  // the inelastic table as --inelastic writes it (with inelastic.wanted)
   std::vector<base::status> failures, warnings;  // in the order the command line reports them
   int status = 0;                                // the command line's exit status
 };
@@ -50,6 +51,9 @@ base::status read_format(std::string_view name, const records::format*& format);
 // Counts per unit: above 0 and finite, with the units they count.
 base::status check_counts_per_unit(double counts,
                                    const std::optional<base::acceleration_unit>& units);
+// Processing steps as the command line takes them before any record is read: those
+// processing::check(s) accepts, and the order and causal only with a step to apply them to.
+base::status check_processing(const processing::steps& s);
 // Threads for a run: 0 asks for one per core; never more than the cores.
 unsigned threads(unsigned asked);
 

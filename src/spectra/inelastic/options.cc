@@ -1,5 +1,6 @@
 #include "spectra/inelastic/options.h"
 
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,17 @@ parsed_values at_least_one(std::string_view text, const char* what) {
   }
 }
 
+base::status each_at_least_one(std::span<const double> values, const char* what) {
+  if (values.empty()) return base::failure(std::string("no ") + what, base::code::usage);
+  for (const double v : values) {
+    if (!(v >= 1 && std::isfinite(v))) {
+      return base::failure(std::string(what) + " are 1 or more, not " + base::shortest(v),
+                           base::code::usage);
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 parsed_values parse_ductilities(std::string_view text) {
@@ -50,6 +62,21 @@ parsed_values parse_alpha(std::string_view text) {
                  base::shortest(*v));
   }
   return {{*v}, {}};
+}
+
+base::status check_ductility_values(std::span<const double> values) {
+  return each_at_least_one(values, "ductilities");
+}
+
+base::status check_strength_ratio_values(std::span<const double> values) {
+  return each_at_least_one(values, "strength ratios");
+}
+
+base::status check_alpha_value(double alpha) {
+  if (alpha >= 0 && alpha < 1) return {};
+  return base::failure("alpha, the post-yield stiffness ratio, is from 0 up to (not) 1, not " +
+                           base::shortest(alpha),
+                       base::code::usage);
 }
 
 }  // namespace spectra::inelastic

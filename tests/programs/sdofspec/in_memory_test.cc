@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -141,6 +142,45 @@ TEST(RunInMemory, OptionValues) {
   EXPECT_EQ(threads(0), cores);  // one per core when not asked
   EXPECT_EQ(threads(1), 1u);
   EXPECT_EQ(threads(cores + 7), cores);  // never more than the cores
+}
+
+// The inelastic table is kept beside the spectra when asked, one row per moving component,
+// period and target after the header (the textbook record's EW and UD are all zero); with
+// processing, every row says what was done.
+TEST(RunInMemory, KeepsTheInelasticTable) {
+  golden_run g;
+  g.o.records = {"elcentro1940-ns-textbook.csv"};
+  g.o.periods = {0.5, 1};
+  g.o.dampings = {0.05};
+  g.o.intensity_measures = false;
+  EXPECT_TRUE(run_in_memory(g.o, g.disk).inelastic.empty());
+  g.o.inelastic = {.wanted = true, .ductilities = {2, 4}, .strength_ratios = {}, .alpha = 0};
+  g.o.processing.highpass = 0.1;
+  const tables_in_memory t = run_in_memory(g.o, g.disk);
+  EXPECT_EQ(t.status, 0);
+  EXPECT_EQ(std::count(t.inelastic.begin(), t.inelastic.end(), '\n'), 1 + 2 * 2);
+  EXPECT_EQ(std::count_if(t.inelastic.begin(), t.inelastic.end(), [](char c) { return c == ';'; }),
+            2 * 4);  // "mean removed; zero pads 30 s at each end; highpass 0.1 Hz order 4 acausal"
+}
+
+// The processing options the command line refuses before reading any record.
+TEST(RunInMemory, ChecksProcessingAsTheCommandLine) {
+  const auto steps_with = [](auto change) {
+    processing::steps s;
+    change(s);
+    return s;
+  };
+  struct row {
+    processing::steps steps;
+    const char* error;
+  } rows[] = {
+      {{}, ""},                                             // nothing asked
+      {steps_with([](auto& s) { s.highpass = 0.1; }), ""},  // one filter
+      {steps_with([](auto& s) { s.causal = true; }), "the order and causal need a processing step"},
+      {steps_with([](auto& s) { s.order = 2; }), "the order and causal need a processing step"},
+      {steps_with([](auto& s) { s.taper = 1, s.causal = true; }), "causal without a filter"},
+  };
+  for (const row& r : rows) EXPECT_EQ(check_processing(r.steps).what, r.error) << r.error;
 }
 
 }  // namespace
