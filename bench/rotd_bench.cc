@@ -4,10 +4,14 @@
 // rotated spectra.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <vector>
 
+#include "kernels/batch.h"
+#include "kernels/rotd.h"
 #include "spectra/grids.h"
 #include "spectra/spectrum.h"
 
@@ -78,7 +82,7 @@ void BothComponents(benchmark::State& state) {
 }
 BENCHMARK(BothComponents)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
-// The pair with RotD00/50/100 of Sd, histories kept from call to call as a run keeps them.
+// The pair kernel: both components' spectra and every rotated ordinate at every angle.
 void PairRotatedDisplacement(benchmark::State& state) {
   const auto& r = records();
   spectra::history_buffers memory;
@@ -91,5 +95,57 @@ void PairRotatedDisplacement(benchmark::State& state) {
   per_pair(state);
 }
 BENCHMARK(PairRotatedDisplacement)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// The rotation as it was before the pair kernel: each component's displacement history at every
+// (sub-)sample kept (up to 64 MiB), then RotD00/50/100 of Sd alone from the two histories.
+void PairThroughHistoriesBefore(benchmark::State& state) {
+  const auto& r = records();
+  const std::span<const double> periods = spectra::nga_west2_periods();
+  std::vector<double> u1, u2;
+  for (auto _ : state) {
+    for (const pair_records& p : r) {
+      std::map<int, std::vector<std::size_t>> groups;
+      for (std::size_t i = 0; i < periods.size(); ++i) {
+        groups[spectra::substeps(periods[i], interval)].push_back(i);
+      }
+      std::vector<kernels::rotated_peaks> out(periods.size());
+      for (const auto& [k, members] : groups) {
+        const std::size_t points = (samples - 1) * static_cast<std::size_t>(k) + 1;
+        const std::size_t affordable = (std::size_t{64} << 20) / (2 * sizeof(double) * points);
+        const std::size_t chunk =
+            std::clamp(affordable / kernels::lane_padding * kernels::lane_padding,
+                       kernels::lane_padding, 3 * kernels::lane_padding);
+        for (std::size_t from = 0; from < members.size(); from += chunk) {
+          const std::size_t to = std::min(members.size(), from + chunk);
+          std::vector<kernels::oscillator_coefficients> o;
+          for (std::size_t j = from; j < to; ++j) {
+            o.push_back(kernels::coefficients(
+                0.05, spectra::circular_frequency(periods[members[j]]), interval / k, false));
+          }
+          const std::size_t stride = kernels::padded(o.size());
+          if (u1.size() < points * stride) {
+            u1.resize(points * stride);
+            u2.resize(points * stride);
+          }
+          std::vector<kernels::peak_response> peaks(o.size());
+          for (int side = 0; side < 2; ++side) {
+            kernels::run_batch({.ddy = side == 0 ? p.first : p.second,
+                                .substeps = k,
+                                .step = interval / k,
+                                .oscillators = o,
+                                .displacement = (side == 0 ? u1 : u2).data(),
+                                .stride = stride},
+                               peaks);
+          }
+          kernels::rotated_peaks_of_lanes(u1.data(), u2.data(), points, stride, o.size(),
+                                          out.data() + from);
+        }
+      }
+      benchmark::DoNotOptimize(out);
+    }
+  }
+  per_pair(state);
+}
+BENCHMARK(PairThroughHistoriesBefore)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
 
 }  // namespace

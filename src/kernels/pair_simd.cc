@@ -519,6 +519,55 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     std::vector<std::size_t> firsts(best);
     std::sort(firsts.begin(), firsts.end());
     firsts.erase(std::unique(firsts.begin(), firsts.end()), firsts.end());
+    // The extreme points of those windows along the axes and the diagonals, of every lane,
+    // folded first: the limits then keep most of the windows' points from being folded. They
+    // are points of the motion, so the peaks stay those of its points.
+    {
+      constexpr int directions = 4;
+      auto extreme = std::make_unique<double[][directions][3][G * N]>(rotated_ordinates);
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        for (auto& direction : extreme[q]) {
+          for (auto& values : direction) std::fill(values, values + G * N, 0.0);
+        }
+      }
+      const auto scan = [&](std::size_t g, auto) HWY_ATTR {
+        const V* along[3][2] = {
+            {&p.x1[g], &p.x2[g]}, {&p.dx1[g], &p.dx2[g]}, {&p.acc1[g], &p.acc2[g]}};
+        for (int q = 0; q < rotated_ordinates; ++q) {
+          const V u = *along[q][0], v = *along[q][1];
+          const V projection[directions] = {hn::Abs(u), hn::Abs(v), hn::Abs(hn::Add(u, v)),
+                                            hn::Abs(hn::Sub(u, v))};
+          for (int i = 0; i < directions; ++i) {
+            double* value = extreme[q][i][0] + g * N;
+            double* x = extreme[q][i][1] + g * N;
+            double* y = extreme[q][i][2] + g * N;
+            const V old = hn::LoadU(d, value);
+            const auto beyond = hn::Gt(projection[i], old);
+            hn::StoreU(hn::IfThenElse(beyond, projection[i], old), d, value);
+            hn::StoreU(hn::IfThenElse(beyond, u, hn::LoadU(d, x)), d, x);
+            hn::StoreU(hn::IfThenElse(beyond, v, hn::LoadU(d, y)), d, y);
+          }
+        }
+      };
+      for (std::size_t w : firsts) {
+        if (w >= kept.size()) continue;
+        load_state(kept[w]);
+        const std::size_t from = w * window + 1, to = std::min(n, from + window);
+        for (std::size_t m = from; m < to; ++m) p.interval(m, scan);
+      }
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        for (std::size_t l = 0; l < G * N; ++l) {
+          rotation& r = s->of[q][l];
+          for (int i = 0; i < directions; ++i) {
+            if (!(extreme[q][i][0][l] > 0)) continue;
+            const double x = extreme[q][i][1][l], y = extreme[q][i][2][l];
+            FoldIntoRotation(t, x, y, x * x + y * y, r);
+          }
+          s->threshold[q][l] = threshold_of(r.floor);
+        }
+      }
+      refresh();
+    }
     HWY_ALIGN double only[rotated_ordinates][G * N];
     allow = only;
     for (std::size_t w : firsts) {
