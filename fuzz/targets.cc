@@ -340,6 +340,16 @@ std::string check_options(const std::uint8_t* data, std::size_t size) {
       if (!(v >= 1) || !std::isfinite(v)) return l.what;
     }
   }
+  const spectra::parsed_values percentiles = spectra::parse_percentiles(text);
+  if (percentiles.status.ok() == percentiles.values.empty())
+    return "percentiles and an error, or neither";
+  for (std::size_t i = 0; i < percentiles.values.size(); ++i) {
+    const double p = percentiles.values[i];
+    if (!(p >= 0 && p <= 100)) return "a percentile outside [0, 100]";
+    for (std::size_t j = 0; j < i; ++j) {
+      if (percentiles.values[j] == p) return "a percentile given twice";
+    }
+  }
   const spectra::parsed_values alpha = spectra::inelastic::parse_alpha(text);
   if (alpha.status.ok() &&
       !(alpha.values.size() == 1 && alpha.values[0] >= 0 && alpha.values[0] < 1)) {

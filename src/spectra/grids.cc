@@ -1,5 +1,6 @@
 #include "spectra/grids.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/numbers.h"
@@ -96,6 +97,20 @@ parsed_values parse_tolerance(std::string_view text) {
   if (!number(text, v)) return error("not a number: '" + std::string(text) + "'");
   if (base::status why = check_tolerance(v); !why.ok()) return {{}, why};
   return {{v}, {}};
+}
+
+parsed_values parse_percentiles(std::string_view text) {
+  parsed_values result = list(text, "percentile");
+  if (!result.status.ok()) return result;
+  for (std::size_t i = 0; i < result.values.size(); ++i) {
+    const double p = result.values[i];
+    if (!(p >= 0 && p <= 100)) return error("percentiles are numbers from 0 to 100");
+    if (std::find(result.values.begin(), result.values.begin() + static_cast<std::ptrdiff_t>(i),
+                  p) != result.values.begin() + static_cast<std::ptrdiff_t>(i)) {
+      return error("the percentile " + base::shortest(p) + " is given twice");
+    }
+  }
+  return result;
 }
 
 base::status check_period_values(std::span<const double> periods) {

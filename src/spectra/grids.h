@@ -27,6 +27,10 @@ parsed_values parse_dampings(std::string_view text);
 // The spectrum intensity's tolerance: one number, above 0 and at most 0.01.
 parsed_values parse_tolerance(std::string_view text);
 
+// The percentiles of the rotated spectra (--rotd-percentiles): a comma list of numbers from 0 to
+// 100, none given twice, in the order given.
+parsed_values parse_percentiles(std::string_view text);
+
 // The same rules on values given as numbers (the Python module's): ok, or what is wrong, in the
 // words of the parsers above. Periods positive and finite; damping ratios in [0, 1); a
 // tolerance above 0 and at most 0.01.

@@ -8,11 +8,10 @@
 #include "base/numbers.h"
 #include "base/physics.h"
 #include "kernels/batch.h"
+#include "kernels/pair.h"
 
 namespace spectra {
 namespace {
-
-constexpr std::size_t history_budget = 64 << 20;  // bytes
 
 // The periods that share a number of sub-steps, so that they can share vector lanes.
 std::map<int, std::vector<std::size_t>> by_substeps(std::span<const double> periods, double dt) {
@@ -196,57 +195,64 @@ history_buffers::lease history_buffers::take() {
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy, history_buffers* memory) {
-  history_buffers own;
-  history_buffers::lease held = (memory ? *memory : own).take();
-  std::vector<double>& u1 = (*held).first;
-  std::vector<double>& u2 = (*held).second;
+                                        bool energy, history_buffers* /*memory*/) {
   pair_spectrum result;
   result.first.resize(periods.size());
   result.second.resize(periods.size());
   result.rotated.resize(periods.size());
-  std::size_t length = std::min(first.size(), second.size());
-  if (length < 2) return result;
+  result.rotd.resize(periods.size());
+  const std::size_t length = std::min(first.size(), second.size());
+  if (length < 2) {
+    // At rest: every peak is zero.
+    return result;
+  }
   first = first.first(length);
   second = second.first(length);
   const std::size_t quiet = std::min(quiet_start(first), quiet_start(second));
   first = first.subspan(quiet);
   second = second.subspan(quiet);
-  length -= quiet;
-  for (const auto& [k, all_members] : by_substeps(periods, dt)) {
-    // The two histories are the memory: up to three vectors of oscillators at a time, down to
-    // one for the longest records.
-    const std::size_t points_per_lane = (length - 1) * static_cast<std::size_t>(k) + 1;
-    const std::size_t affordable = history_budget / (2 * sizeof(double) * points_per_lane);
-    const std::size_t chunk = std::clamp(affordable / kernels::lane_padding * kernels::lane_padding,
-                                         kernels::lane_padding, 3 * kernels::lane_padding);
-    for (std::size_t from = 0; from < all_members.size(); from += chunk) {
-      const std::vector<std::size_t> members(
-          all_members.begin() + static_cast<std::ptrdiff_t>(from),
-          all_members.begin() +
-              static_cast<std::ptrdiff_t>(std::min(all_members.size(), from + chunk)));
-      group_batch g1 = make_batch(first, dt, periods, members, k, damping, energy);
-      group_batch g2 = make_batch(second, dt, periods, members, k, damping, energy);
-      const std::size_t points = kernels::history_length(g1.b);
-      if (u1.size() < points * g1.b.stride) {
-        u1.resize(points * g1.b.stride);
-        u2.resize(points * g1.b.stride);
-      }
-      g1.b.displacement = u1.data();
-      g2.b.displacement = u2.data();
-      std::vector<kernels::peak_response> p1(members.size()), p2(members.size());
-      kernels::run_batch(g1.b, p1);
-      kernels::run_batch(g2.b, p2);
-      std::vector<kernels::rotated_peaks> rotated(members.size());
-      kernels::rotated_peaks_of_lanes(u1.data(), u2.data(), points, g1.b.stride, members.size(),
-                                      rotated.data());
-      for (std::size_t j = 0; j < members.size(); ++j) {
-        const std::size_t i = members[j];
-        result.first[i] = ordinate(p1[j], periods[i]);
-        result.second[i] = ordinate(p2[j], periods[i]);
-        result.rotated[i] = rotated[j];
-      }
-    }
+  // Most sub-steps first, so that the periods that take them share vectors.
+  std::vector<std::size_t> order(periods.size());
+  std::vector<int> k(periods.size());
+  for (std::size_t i = 0; i < periods.size(); ++i) {
+    order[i] = i;
+    k[i] = substeps(periods[i], dt);
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  std::vector<int> steps;
+  for (std::size_t i : order) {
+    oscillators.push_back(
+        kernels::coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
+    steps.push_back(k[i]);
+  }
+  std::vector<kernels::pair_response> peaks(order.size());
+  kernels::run_pair({.first = first,
+                     .second = second,
+                     .interval = dt,
+                     .oscillators = oscillators,
+                     .substeps_of = steps},
+                    peaks);
+  for (std::size_t j = 0; j < order.size(); ++j) {
+    const std::size_t i = order[j];
+    const kernels::pair_response& p = peaks[j];
+    result.first[i] = ordinate(p.first, periods[i]);
+    result.second[i] = ordinate(p.second, periods[i]);
+    rotated_ordinates& r = result.rotd[i];
+    r.sd = kernels::angle_peaks::of(p.sd.data());
+    r.sv = kernels::angle_peaks::of(p.sv.data());
+    r.sa = kernels::angle_peaks::of(p.sa.data(), base::standard_gravity);
+    result.rotated[i] = {.rotd00 = r.sd.sorted.front(),
+                         .rotd50 = (r.sd.sorted[89] + r.sd.sorted[90]) / 2,
+                         .rotd100 = r.sd.sorted.back(),
+                         .angle00 = r.sd.angle.front(),
+                         .angle100 = r.sd.angle.back()};
+  }
+  if (energy) {
+    // The input energies come from the kernel that integrates them (its peaks are the same).
+    result.first = response_spectrum(first, dt, periods, damping, true);
+    result.second = response_spectrum(second, dt, periods, damping, true);
   }
   return result;
 }

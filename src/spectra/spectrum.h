@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/status.h"
+#include "kernels/angle_peaks.h"
 #include "kernels/rotd.h"
 
 namespace spectra {
@@ -60,11 +61,22 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
 std::vector<double> peak_displacements(std::span<const double> acceleration, double dt,
                                        std::span<const double> periods, double damping);
 
-// Both components of a horizontal pair, and their rotated spectra (of the displacement; PSv
-// and PSa follow as w and w^2 times it).
+// The rotated spectra of a pair at one period (Boore 2010): for the relative displacement, the
+// relative velocity and the absolute acceleration, the peaks over time at the angles 0 to 179
+// degrees of u1 cos t + u2 sin t, sorted, from which RotD at any percentile and its angle follow.
+struct rotated_ordinates {
+  kernels::angle_peaks sd;  // cm
+  kernels::angle_peaks sv;  // cm/s
+  kernels::angle_peaks sa;  // g
+};
+
+// Both components of a horizontal pair, and their rotated spectra: RotD00, RotD50 and RotD100
+// of the displacement (PSv and PSa follow as w and w^2 times it), and every ordinate at every
+// percentile.
 struct pair_spectrum {
   std::vector<spectral_ordinate> first, second;
   std::vector<kernels::rotated_peaks> rotated;
+  std::vector<rotated_ordinates> rotd;
 };
 
 // Memory for the displacement histories of pairs (up to 64 MiB per thread at work), kept from
@@ -96,7 +108,8 @@ class history_buffers {
   std::vector<std::unique_ptr<buffers>> free_;
 };
 
-// Without memory to keep, the call's own buffers are freed when it returns.
+// The pair runs through both components at once and keeps no histories: memory is no longer used
+// (it stays for the callers that pass it).
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "base/numbers.h"
+
 namespace tables {
 
 std::vector<column> name_columns() {
@@ -29,6 +31,9 @@ std::vector<column> spectra_columns(bool energy, bool rotated) {
   if (rotated) {
     c.push_back({"rotd00_angle_deg", "degrees", "Angle of RotD00"});
     c.push_back({"rotd100_angle_deg", "degrees", "Angle of RotD100"});
+    c.push_back({"sd_angle_deg", "degrees", "Angle of the row's Sd"});
+    c.push_back({"sv_angle_deg", "degrees", "Angle of the row's Sv"});
+    c.push_back({"sa_angle_deg", "degrees", "Angle of the row's Sa"});
   }
   return c;
 }
@@ -42,12 +47,34 @@ void spectra_row(std::string& out, const row_name& name, double damping, double 
   if (rotated) {
     r.empty(2).number(o.psv).number(o.psa);
     if (energy) r.empty(2);
-    r.whole(rotated->angle00).whole(rotated->angle100);
+    r.whole(rotated->angle00).whole(rotated->angle100).empty(3);
   } else {
     r.number(o.sv).number(o.sa).number(o.psv).number(o.psa);
     if (energy) r.number(o.relative_energy_velocity).number(o.absolute_energy_velocity);
-    if (rotd_columns) r.empty(2);
+    if (rotd_columns) r.empty(5);
   }
+  if (processing) r.text(*processing);
+  r.end();
+}
+
+std::string rotated_name(double percentile) {
+  return std::string(percentile < 10 ? "RotD0" : "RotD") + base::shortest(percentile);
+}
+
+void rotated_row(std::string& out, const row_name& name, double damping, double period,
+                 const spectra::rotated_ordinates& q, double percentile, bool energy,
+                 const std::string* processing) {
+  row r(out);
+  name_fields(r, name);
+  const spectra::spectral_ordinate o =
+      spectra::pseudo_ordinate(q.sd.percentile(percentile), period);
+  r.number(damping).number(period).number(o.sd);
+  r.number(q.sv.percentile(percentile)).number(q.sa.percentile(percentile));
+  r.number(o.psv).number(o.psa);
+  if (energy) r.empty(2);
+  r.whole(q.sd.angle_at(0)).whole(q.sd.angle_at(100));
+  r.whole(q.sd.angle_at(percentile)).whole(q.sv.angle_at(percentile));
+  r.whole(q.sa.angle_at(percentile));
   if (processing) r.text(*processing);
   r.end();
 }

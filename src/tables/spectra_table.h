@@ -24,7 +24,7 @@ std::vector<column> name_columns();
 void name_fields(row& r, const row_name& n);
 
 // The columns: with energies the two input-energy velocities, with rotated spectra the angles
-// of RotD00 and RotD100.
+// of RotD00 and RotD100 of Sd and the angles of the row's RotD of Sd, Sv and Sa.
 std::vector<column> spectra_columns(bool energy, bool rotated);
 // The last column of every table of a run that processes its records: what was done.
 inline constexpr column processing_column{"processing", "", "Processing"};
@@ -34,5 +34,14 @@ inline constexpr column processing_column{"processing", "", "Processing"};
 void spectra_row(std::string& out, const row_name& name, double damping, double period,
                  const spectra::spectral_ordinate& o, const kernels::rotated_peaks* rotated,
                  bool energy, bool rotd_columns, const std::string* processing = nullptr);
+
+// The name of the rotated row of percentile p: RotD00, RotD50, RotD84, RotD100, RotD02.5.
+std::string rotated_name(double percentile);
+
+// The rotated row of one percentile: RotD of Sd, Sv and Sa, PSv and PSa of the RotD of Sd, the
+// angles of RotD00 and RotD100 of Sd, and the angle of each of the row's three values.
+void rotated_row(std::string& out, const row_name& name, double damping, double period,
+                 const spectra::rotated_ordinates& r, double percentile, bool energy,
+                 const std::string* processing = nullptr);
 
 }  // namespace tables

@@ -138,7 +138,8 @@ def test_table_columns(records):
     t = sdof.batch(PEER, rotd=True)
     assert t["record"].dtype == object and isinstance(t["record"][0], str)
     assert t["sd_cm"].dtype == np.float64 and t.rows == 6 * 111
-    assert np.isnan(t["rotd00_angle_deg"][0]) and np.isnan(t["sv_cm_s"][-1])  # empty fields
+    assert np.isnan(t["rotd00_angle_deg"][0]) and np.isnan(t["sa_angle_deg"][0])  # empty fields
+    assert t["sv_cm_s"][-1] > 0  # the rotated rows' Sv
     pandas = pytest.importorskip("pandas")
     frame = t.to_pandas()
     assert isinstance(frame, pandas.DataFrame) and frame.shape == (6 * 111, len(t))

@@ -24,5 +24,17 @@ TEST(Grids, Periods) {
   }
 }
 
+TEST(Grids, Percentiles) {
+  // Accepted: the ends, fractions, any order (kept as given).
+  EXPECT_EQ(parse_percentiles("0,50,84,100").values, (std::vector<double>{0, 50, 84, 100}));
+  EXPECT_EQ(parse_percentiles("84.1, 2.5").values, (std::vector<double>{84.1, 2.5}));
+  // Refused: outside [0, 100], twice the same, not a list of numbers.
+  for (const char* wrong : {"", "101", "-1", "50,50", "50,,84", "nan", "1e999", "RotD50"}) {
+    const parsed_values p = parse_percentiles(wrong);
+    EXPECT_FALSE(p.status.ok()) << wrong;
+    EXPECT_TRUE(p.values.empty()) << wrong;
+  }
+}
+
 }  // namespace
 }  // namespace spectra

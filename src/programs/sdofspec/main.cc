@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
               fas_frequencies, fas_grid, ko_b;
   double pre_event = NAN, taper = NAN, highpass = NAN, lowpass = NAN;
   std::vector<std::string> pair;
+  std::string rotd_percentiles;
   app.add_option("-o,--output", output, "Write the table to FILE (default: standard output, -)")
       ->option_text("FILE");
   app.add_option("--periods", periods,
@@ -101,6 +102,10 @@ int main(int argc, char** argv) {
       ->option_text("X");
   app.add_option("-j,--jobs", o.jobs, "Threads (default and at most: the cores)")->option_text("N");
   app.add_flag("--rotd", o.rotd, "Rotated spectra RotD00, RotD50, RotD100 of horizontal pairs");
+  app.add_option("--rotd-percentiles", rotd_percentiles,
+                 "The rotated rows: RotD at these percentiles of the 180 angles' peaks, of Sd, Sv "
+                 "and Sa (default 0,50,100)")
+      ->option_text("LIST");
   app.add_option("--pair", pair, "Two files that make a horizontal pair (may be repeated)")
       ->expected(2)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
@@ -196,6 +201,11 @@ int main(int argc, char** argv) {
   const spectra::parsed_values h = spectra::parse_dampings(damping);
   if (!h.status.ok()) return command.usage_error("--damping: " + h.status.what);
   o.dampings = h.values;
+  if (!rotd_percentiles.empty()) {
+    const spectra::parsed_values q = spectra::parse_percentiles(rotd_percentiles);
+    if (!q.status.ok()) return command.usage_error("--rotd-percentiles: " + q.status.what);
+    o.rotd_percentiles = q.values;
+  }
   if (!units.empty()) {
     o.units = base::parse_unit(units);
     if (!o.units)

@@ -24,6 +24,7 @@ struct options {
   const records::format* format = nullptr;  // --format: every record read as this one
   unsigned jobs = 1;
   bool rotd = false;
+  std::vector<double> rotd_percentiles = {0, 50, 100};  // a rotated row for each, in this order
   bool energy = false;
   bool detrend = false;
   bool intensity_measures = false;  // --ims

@@ -67,6 +67,7 @@ const char* const inelastic_kinds[2] = {"ductility", "strength"};
 struct unit_result {
   std::vector<spectra::spectral_ordinate> first, second;
   std::vector<kernels::rotated_peaks> rotated;
+  std::vector<spectra::rotated_ordinates> rotd;  // every ordinate at every angle
 };
 
 // A measure's values on one side of a unit, and its warning.
@@ -240,6 +241,7 @@ class program {
         if (units[u].pair) {
           out.second.resize(n);
           out.rotated.resize(n);
+          out.rotd.resize(n);
         }
         for (std::size_t from = 0; from < n; from += periods_per_task) {
           s.tasks.push_back(spectrum_task{
@@ -408,6 +410,7 @@ class program {
         std::copy(p.first.begin(), p.first.end(), out.first.begin() + at);
         std::copy(p.second.begin(), p.second.end(), out.second.begin() + at);
         std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + at);
+        std::copy(p.rotd.begin(), p.rotd.end(), out.rotd.begin() + at);
       } else {
         const auto o = spectra::response_spectrum(x.first, x.dt, periods, r.damping, o_.energy);
         std::copy(o.begin(), o.end(), out.first.begin() + at);
@@ -506,6 +509,10 @@ class program {
         if (side == 1 && !res.rotated.empty()) {
           const kernels::rotated_peaks& q = res.rotated[p];
           ok = ok && std::isfinite(q.rotd00) && std::isfinite(q.rotd50) && std::isfinite(q.rotd100);
+          // Not-a-number sorts last: the largest peak of each ordinate says for all.
+          const spectra::rotated_ordinates& all = res.rotd[p];
+          ok = ok && std::isfinite(all.sd.sorted.back()) && std::isfinite(all.sv.sorted.back()) &&
+               std::isfinite(all.sa.sorted.back());
         }
         if (ok) continue;
         base::status why =
@@ -695,20 +702,22 @@ class program {
     for (const unit& x : units) {
       const std::size_t u = static_cast<std::size_t>(&x - units.data());
       if (!x.pair || refused[u]) continue;
-      for (int k = 0; k < measures::rotated_rows; ++k) {
+      for (const double percentile : o_.rotd_percentiles) {
+        const std::string name = tables::rotated_name(percentile);
+        tables::row_name row = pair_name(s, x, 0);
+        row.component = name;
         for (std::size_t r = 0; r < requests_.size(); ++r) {
           const unit_result& res = s.results[u][r];
-          report::curve curve{rotated_names[k], requests_[r].damping, o_.periods, {}, true};
+          report::curve curve{name, requests_[r].damping, o_.periods, {}, true};
           for (std::size_t p = 0; p < o_.periods.size(); ++p) {
-            const kernels::rotated_peaks& q = res.rotated[requests_[r].table[p]];
-            const double value = k == 0 ? q.rotd00 : k == 1 ? q.rotd50 : q.rotd100;
-            const spectra::spectral_ordinate o = spectra::pseudo_ordinate(value, o_.periods[p]);
-            tables::spectra_row(s.table, pair_name(s, x, k), requests_[r].damping, o_.periods[p], o,
-                                &q, o_.energy, rotd_columns,
-                                o_.processing.any() ? &processing_words_ : nullptr);
-            curve.ordinates.push_back(o);
+            const spectra::rotated_ordinates& q = res.rotd[requests_[r].table[p]];
+            tables::rotated_row(s.table, row, requests_[r].damping, o_.periods[p], q, percentile,
+                                o_.energy, o_.processing.any() ? &processing_words_ : nullptr);
+            curve.ordinates.push_back(
+                spectra::pseudo_ordinate(q.sd.percentile(percentile), o_.periods[p]));
           }
-          if (out_.sink && k == 1) s.result.curves.push_back(std::move(curve));
+          // The pictures show RotD50.
+          if (out_.sink && percentile == 50) s.result.curves.push_back(std::move(curve));
         }
       }
       if (o_.intensity_measures) rotated_intensity_rows(s, x);

@@ -6,9 +6,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <string>
 
 #include "base/numbers.h"
+#include "base/strings.h"
 #include "edge/diagnostic.h"
 #include "spectra/fourier/frequencies.h"
 #include "spectra/grids.h"
@@ -114,6 +116,52 @@ TEST(Run, PeerRecordsPairUp) {
             std::string::npos);
   EXPECT_EQ(lines(r.intensity), 1 + 3 + 3u);
   EXPECT_NE(r.intensity.find("\nRSN6_UP.AT2,UP,El Centro Array #9,,"), std::string::npos);
+}
+
+// A rotated row per percentile, in the order given, with RotD of Sd, Sv and Sa: ordered by
+// percentile at each period, RotD00 at most and RotD100 at least the peak at 0 degrees (the
+// first component's own).
+TEST(Run, RotatedRowsAtEveryPercentile) {
+  testing_support::fake_disk env;
+  env.files["RSN6_180.AT2"] = data("RSN6_IMPVALL.I_I-ELC180.AT2");
+  env.files["RSN6_270.AT2"] = data("RSN6_IMPVALL.I_I-ELC270.AT2");
+  options o = standard({"RSN6_180.AT2", "RSN6_270.AT2"});
+  o.dampings = {0.05};
+  o.rotd = true;
+  o.rotd_percentiles = {84, 0, 100};
+  const result r = run_in_memory(o, env);
+  ASSERT_EQ(r.status, 0) << r.reports;
+  // name -> period -> (Sd, Sv, Sa, the three angles)
+  std::map<std::string, std::map<double, std::vector<double>>> rows;
+  std::vector<std::string> order;
+  std::size_t at = r.table.find('\n') + 1;
+  while (at < r.table.size()) {
+    const std::size_t end = r.table.find('\n', at);
+    const std::vector<std::string_view> f =
+        base::split(std::string_view(r.table).substr(at, end - at), ',');
+    at = end + 1;
+    ASSERT_EQ(f.size(), 16u);
+    const std::string name(f[1]);
+    if (order.empty() || order.back() != name) order.push_back(name);
+    std::vector<double>& v = rows[name][*base::parse_decimal(f[5])];
+    for (std::size_t i : {6, 7, 8, 13, 14, 15}) {
+      v.push_back(f[i].empty() ? NAN : *base::parse_decimal(f[i]));
+    }
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"180", "270", "RotD84", "RotD00", "RotD100"}));
+  for (const auto& [period, c] : rows["180"]) {
+    const std::vector<double>&low = rows["RotD00"][period], &mid = rows["RotD84"][period],
+          &high = rows["RotD100"][period];
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_LE(low[i], c[i]) << period << " " << i;
+      EXPECT_LE(low[i], mid[i]) << period << " " << i;
+      EXPECT_LE(mid[i], high[i]) << period << " " << i;
+      EXPECT_GE(high[i], c[i]) << period << " " << i;
+      for (const auto* row : {&low, &mid, &high}) {
+        EXPECT_TRUE((*row)[3 + i] >= 0 && (*row)[3 + i] < 180) << period;
+      }
+    }
+  }
 }
 
 // The inelastic table: a row per component, spectrum kind, period and target; a component of
@@ -350,6 +398,7 @@ TEST(CommandLine, StatusesAndUsage) {
       {"", 2, "sdofspec: no record given"},
       {"--periods log:1:0.1:5 x.csv", 2, "sdofspec: --periods: periods must be positive"},
       {"--damping 5 x.csv", 2, "sdofspec: --damping:"},
+      {"--rotd-percentiles 50,101 x.csv", 2, "sdofspec: --rotd-percentiles: percentiles are"},
       {"--units furlong x.csv", 2, "sdofspec: --units:"},
       {"--si-tolerance 0 x.csv", 2, "sdofspec: --si-tolerance: a tolerance is above 0"},
       // The Fourier options: each needs --fas; grids and b that smooth, not with raw.
