@@ -12,7 +12,8 @@ set -eu
 programs="build-essential cmake libhwy-dev libcli11-dev libmseed-dev libkissfft-dev
   pybind11-dev python3-dev"
 tests="libgtest-dev libbenchmark-dev libpng-dev librsvg2-bin libxml2-utils chromium
-  python3-numpy python3-scipy python3-pytest python3-distributed python3-setuptools python3-wheel"
+  python3-numpy python3-scipy python3-pytest python3-distributed python3-setuptools python3-wheel
+  python3-pip python3-venv"
 ci="clang libclang-rt-14-dev"
 
 wanted=$programs

@@ -52,26 +52,38 @@ group_batch make_batch(std::span<const double> acceleration, double dt,
   return g;
 }
 
+// The oscillators of a batch with sub-steps per oscillator: most sub-steps first, so that the
+// periods that take them share vectors; order[j] is the period of oscillator j.
+struct ordered_oscillators {
+  std::vector<std::size_t> order;
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  std::vector<int> steps;
+};
+
+ordered_oscillators most_substeps_first(std::span<const double> periods, double dt,
+                                        double damping) {
+  ordered_oscillators o{.order = std::vector<std::size_t>(periods.size())};
+  std::vector<int> k(periods.size());
+  for (std::size_t i = 0; i < periods.size(); ++i) {
+    o.order[i] = i;
+    k[i] = substeps(periods[i], dt);
+  }
+  std::stable_sort(o.order.begin(), o.order.end(),
+                   [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
+  for (std::size_t i : o.order) {
+    o.oscillators.push_back(
+        kernels::coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
+    o.steps.push_back(k[i]);
+  }
+  return o;
+}
+
 // The peaks at each period, in one batch: the periods that take sub-steps share vectors,
 // most sub-steps first.
 std::vector<kernels::peak_response> peaks_of(std::span<const double> acceleration, double dt,
                                              std::span<const double> periods, double damping,
                                              bool displacement_only) {
-  std::vector<std::size_t> order(periods.size());
-  std::vector<int> k(periods.size());
-  for (std::size_t i = 0; i < periods.size(); ++i) {
-    order[i] = i;
-    k[i] = substeps(periods[i], dt);
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
-  std::vector<kernels::oscillator_coefficients> oscillators;
-  std::vector<int> steps;
-  for (std::size_t i : order) {
-    oscillators.push_back(
-        kernels::coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
-    steps.push_back(k[i]);
-  }
+  const auto [order, oscillators, steps] = most_substeps_first(periods, dt, damping);
   const kernels::batch b{.ddy = acceleration,
                          .substeps = 1,
                          .step = dt,
@@ -211,22 +223,7 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
   const std::size_t quiet = std::min(quiet_start(first), quiet_start(second));
   first = first.subspan(quiet);
   second = second.subspan(quiet);
-  // Most sub-steps first, so that the periods that take them share vectors.
-  std::vector<std::size_t> order(periods.size());
-  std::vector<int> k(periods.size());
-  for (std::size_t i = 0; i < periods.size(); ++i) {
-    order[i] = i;
-    k[i] = substeps(periods[i], dt);
-  }
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return k[a] > k[b]; });
-  std::vector<kernels::oscillator_coefficients> oscillators;
-  std::vector<int> steps;
-  for (std::size_t i : order) {
-    oscillators.push_back(
-        kernels::coefficients(damping, circular_frequency(periods[i]), dt / k[i], false));
-    steps.push_back(k[i]);
-  }
+  const auto [order, oscillators, steps] = most_substeps_first(periods, dt, damping);
   std::vector<kernels::pair_response> peaks(order.size());
   kernels::run_pair({.first = first,
                      .second = second,
