@@ -10,6 +10,7 @@
 #include "spectra/grids.h"
 #include "spectra/inelastic/bilinear.h"
 #include "spectra/inelastic/spectrum.h"
+#include "synthetic_record.h"
 
 namespace {
 
@@ -23,26 +24,12 @@ constexpr std::size_t samples = 16396;
 // peak at 8 s, and then either stays there to the end (stationary: the most yielding, the worst
 // case) or holds to 20 s and decays with a time constant of 8 s, as records do.
 std::vector<double> accelerogram(bool stationary) {
-  std::vector<double> a(samples);
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  const auto noise = [&] {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
-  };
-  const double wg = 2 * std::numbers::pi * 2.5, zg = 0.6;
-  double x = 0, v = 0, largest = 0;
-  for (std::size_t i = 0; i < samples; ++i) {
-    const double t = static_cast<double>(i) * dt;
-    const double acc = -2 * zg * wg * v - wg * wg * x - noise() * 4000;
-    v += acc * dt;
-    x += v * dt;
-    double envelope = t < 8 ? std::pow(t / 8, 2) * std::exp(2 * (1 - t / 8)) : 1;
-    if (!stationary && t > 20) envelope = std::exp(-(t - 20) / 8);
-    a[i] = envelope * (-2 * zg * wg * v - wg * wg * x);
-    largest = std::max(largest, std::fabs(a[i]));
-  }
+  std::vector<double> a = bench::filtered_noise(samples, dt, 0, [&](double t) {
+    if (!stationary && t > 20) return std::exp(-(t - 20) / 8);
+    return t < 8 ? bench::saragoni_hart(t) : 1;
+  });
+  double largest = 0;
+  for (double value : a) largest = std::max(largest, std::fabs(value));
   for (double& value : a) value *= 0.35 * 980.665 / largest;
   return a;
 }

@@ -19,6 +19,7 @@
 #include "processing/integrate.h"
 #include "processing/process.h"
 #include "processing/sos_filter.h"
+#include "synthetic_record.h"
 
 namespace {
 
@@ -27,24 +28,8 @@ constexpr double dt = 0.005;
 // White noise through a Kanai-Tajimi filter (ground at 2.5 Hz, damping 0.6) under an envelope
 // peaking at 8 s, on an offset and a slow drift, as raw records come: cm/s2.
 std::vector<double> raw_record(std::size_t n) {
-  std::vector<double> a(n);
-  std::uint64_t state = 0x9E3779B97F4A7C15u;
-  const auto noise = [&] {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
-  };
-  const double wg = 2 * 3.141592653589793 * 2.5, zg = 0.6;
-  double x = 0, v = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double t = static_cast<double>(i) * dt;
-    const double acc = -2 * zg * wg * v - wg * wg * x - noise() * 4000;
-    v += acc * dt;
-    x += v * dt;
-    const double envelope = std::pow(t / 8, 2) * std::exp(2 * (1 - t / 8));
-    a[i] = envelope * (-2 * zg * wg * v - wg * wg * x) + 3.5 + 0.01 * t;
-  }
+  std::vector<double> a = bench::filtered_noise(n, dt, 0, bench::saragoni_hart);
+  for (std::size_t i = 0; i < n; ++i) a[i] += 3.5 + 0.01 * (static_cast<double>(i) * dt);
   return a;
 }
 

@@ -10,6 +10,7 @@
 #include "kernels/rotd.h"
 #include "spectra/grids.h"
 #include "spectra/spectrum.h"
+#include "synthetic_record.h"
 
 namespace {
 
@@ -18,26 +19,8 @@ namespace {
 // stays there: the motion lasts to the end, so that the kernel cannot stop early and every
 // sample is measured; seed picks the noise.
 std::vector<double> accelerogram(std::size_t n, double dt, unsigned seed) {
-  std::vector<double> a(n);
-  std::uint64_t state = 0x9E3779B97F4A7C15u * (seed + 1);
-  const auto noise = [&] {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return static_cast<double>(state >> 11) / 9007199254740992.0 - 0.5;
-  };
-  const double wg = 2 * 3.141592653589793 * 2.5, zg = 0.6;
-  double x = 0, v = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const double t = static_cast<double>(i) * dt;
-    const double w = noise() * 4000;
-    const double acc = -2 * zg * wg * v - wg * wg * x - w;
-    v += acc * dt;
-    x += v * dt;
-    const double envelope = t < 8 ? std::pow(t / 8, 2) * std::exp(2 * (1 - t / 8)) : 1;
-    a[i] = envelope * (-2 * zg * wg * v - wg * wg * x);
-  }
-  return a;
+  return bench::filtered_noise(n, dt, seed,
+                               [](double t) { return t < 8 ? bench::saragoni_hart(t) : 1; });
 }
 
 std::vector<kernels::oscillator_coefficients> oscillators(double dt, std::size_t count) {
