@@ -43,23 +43,26 @@ std::vector<plot::spectrum_curve> curves_of(const record_result& r) {
   return curves;
 }
 
-// The page's looks: figures two abreast where the page is wide; on paper every table and
-// figure, a record's section kept together where it fits.
+// The page's looks: figures two abreast where the page is wide, wide tables scrolled on screen;
+// on paper every table in small type so that its twenty columns fit A4, every figure, a
+// record's section kept together where it fits.
 constexpr const char* style =
     "body{font-family:'DejaVu Sans',Helvetica,Arial,sans-serif;margin:2em;color:#000}\n"
     "table{border-collapse:collapse;margin:0.8em 0}\n"
     "th,td{border:1px solid #bbb;padding:0.25em 0.6em;text-align:right}\n"
     "th:first-child,.name,td[rowspan]{text-align:left}\n"
-    "th{background:#f0f0f0;white-space:nowrap}\n"
+    "th{background:#f0f0f0}\n"
     "table.run th{text-align:left}\n"
     "table.run td{text-align:left;font-family:'DejaVu Sans Mono',monospace}\n"
-    "td[rowspan]{vertical-align:top;max-width:30em;overflow-wrap:anywhere}\n"
+    "td[rowspan]{vertical-align:top;min-width:10em;max-width:30em;overflow-wrap:anywhere}\n"
+    "@media screen{table{display:block;overflow-x:auto;max-width:100%}}\n"
     "tr.failed td{color:#b00000}\n"
     "summary{cursor:pointer}\nsummary h2{display:inline;font-size:1.2em}\n"
     ".figures{display:grid;grid-template-columns:repeat(auto-fit,minmax(520px,1fr));gap:1em}\n"
     ".figure svg{width:100%;height:auto}\n"
     "section{border-top:1px solid #ddd;margin-top:1em}\n"
     "@media print{@page{size:A4;margin:12mm}body{margin:0;font-size:10pt}"
+    "table{font-size:6.5pt}th,td{padding:0.1em 0.25em}td[rowspan]{min-width:0;max-width:8em}"
     "summary{list-style:none}.figures{display:block}"
     ".figure{break-inside:avoid;margin-bottom:1em}section{break-before:page}}\n";
 
@@ -237,8 +240,10 @@ void writer::record(const record_result& r) {
   for (std::size_t i = 0; i < r.intensity.size(); ++i) {
     rows += "<tr>";
     if (i == 0) {
+      // The record by its file names (and station): the path is in the section it links to.
       rows += "<td class=\"name\" rowspan=\"" + std::to_string(r.intensity.size()) +
-              "\"><a href=\"#" + anchor + "\">" + html(r.name) + "</a></td>";
+              "\"><a href=\"#" + anchor + "\" title=\"" + html(r.name) + "\">" +
+              html(r.title.empty() ? r.name : r.title) + "</a></td>";
     }
     rows += "<td class=\"name\">" + html(r.intensity[i].component) + "</td>" +
             measure_cells(r.intensity[i]) + "</tr>\n";
