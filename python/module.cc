@@ -160,13 +160,15 @@ py::dict response_spectrum(const samples& acceleration, double dt, const samples
 }
 
 py::dict rotd(const samples& first, const samples& second, double dt, const samples& periods,
-              const samples& dampings) {
+              const samples& dampings, const samples& percentiles) {
   const auto a1 = span_of(first, "acc1");
   const auto a2 = span_of(second, "acc2");
   const auto t = span_of(periods, "periods");
   const auto h = span_of(dampings, "damping");
+  const auto q = span_of(percentiles, "percentiles");
   check(spectra::check_request(a1, dt, t, h), "acc1");
   check(spectra::check_request(a2, dt, t, h), "acc2");
+  check(spectra::check_percentile_values(q), "percentiles");
   std::vector<spectra::pair_spectrum> pairs;
   {
     py::gil_scoped_release unlocked;
@@ -175,32 +177,45 @@ py::dict rotd(const samples& first, const samples& second, double dt, const samp
     }
   }
   std::vector<std::vector<spectra::spectral_ordinate>> one, two;
-  // RotD00, RotD50 and RotD100 of Sd with the PSv and PSa they give, as sdofspec's rotated rows.
-  std::vector<std::vector<spectra::spectral_ordinate>> rotated[3];
-  std::vector<double> angle00, angle100;
+  // Each percentile's row as sdofspec's rotated rows hold it: RotD of Sd, Sv and Sa, PSv and
+  // PSa of the RotD of Sd, and the angle of each of the three; dampings x percentiles x periods.
+  const std::size_t n = h.size() * q.size() * t.size();
+  std::vector<double> sd, sv, sa, psv, psa, sd_angle, sv_angle, sa_angle;
+  for (std::vector<double>* v : {&sd, &sv, &sa, &psv, &psa, &sd_angle, &sv_angle, &sa_angle}) {
+    v->reserve(n);
+  }
   for (const spectra::pair_spectrum& p : pairs) {
     one.push_back(p.first);
     two.push_back(p.second);
-    for (auto& r : rotated) r.emplace_back();
-    for (std::size_t i = 0; i < p.rotated.size(); ++i) {
-      const kernels::rotated_peaks& q = p.rotated[i];
-      rotated[0].back().push_back(spectra::pseudo_ordinate(q.rotd00, t[i]));
-      rotated[1].back().push_back(spectra::pseudo_ordinate(q.rotd50, t[i]));
-      rotated[2].back().push_back(spectra::pseudo_ordinate(q.rotd100, t[i]));
-      angle00.push_back(q.angle00);
-      angle100.push_back(q.angle100);
+    for (double percentile : q) {
+      for (std::size_t i = 0; i < p.rotd.size(); ++i) {
+        const spectra::rotated_ordinates& r = p.rotd[i];
+        const spectra::spectral_ordinate o =
+            spectra::pseudo_ordinate(r.sd.percentile(percentile), t[i]);
+        sd.push_back(o.sd);
+        sv.push_back(r.sv.percentile(percentile));
+        sa.push_back(r.sa.percentile(percentile));
+        psv.push_back(o.psv);
+        psa.push_back(o.psa);
+        sd_angle.push_back(r.sd.angle_at(percentile));
+        sv_angle.push_back(r.sv.angle_at(percentile));
+        sa_angle.push_back(r.sa.angle_at(percentile));
+      }
     }
   }
   py::dict out = spectrum_arrays(one, t.size(), false, "first_");
-  const auto add = [&](const py::dict& more) {
-    for (const auto& item : more) out[item.first] = item.second;
-  };
-  add(spectrum_arrays(two, t.size(), false, "second_"));
-  add(spectrum_arrays(rotated[0], t.size(), false, "rotd00_"));
-  add(spectrum_arrays(rotated[1], t.size(), false, "rotd50_"));
-  add(spectrum_arrays(rotated[2], t.size(), false, "rotd100_"));
-  out["angle00"] = array_of(std::move(angle00), rows_of(h.size(), t.size()));
-  out["angle100"] = array_of(std::move(angle100), rows_of(h.size(), t.size()));
+  for (const auto& item : spectrum_arrays(two, t.size(), false, "second_")) {
+    out[item.first] = item.second;
+  }
+  const std::vector<py::ssize_t> shape = {static_cast<py::ssize_t>(h.size()),
+                                          static_cast<py::ssize_t>(q.size()),
+                                          static_cast<py::ssize_t>(t.size())};
+  for (auto& [name, values] :
+       {std::pair{"sd", &sd}, std::pair{"sv", &sv}, std::pair{"sa", &sa}, std::pair{"psv", &psv},
+        std::pair{"psa", &psa}, std::pair{"sd_angle", &sd_angle}, std::pair{"sv_angle", &sv_angle},
+        std::pair{"sa_angle", &sa_angle}}) {
+    out[name] = array_of(std::move(*values), shape);
+  }
   return out;
 }
 
@@ -450,8 +465,34 @@ py::dict batch(std::vector<std::string> records,
                bool detrend, std::optional<std::string> units, std::optional<std::string> format,
                std::optional<double> counts_per_unit, std::optional<double> tolerance,
                std::optional<double> bracket, const samples& average_periods, const py::dict& steps,
-               std::optional<py::dict> inelastic_request, unsigned jobs) {
+               std::optional<py::dict> inelastic_request, std::optional<samples> rotd_percentiles,
+               std::optional<py::dict> fourier_request, unsigned jobs) {
   sdofspec::options o = batch_options(std::move(records), std::move(pairs), rotd);
+  if (rotd_percentiles) {
+    const auto q = span_of(*rotd_percentiles, "rotd_percentiles");
+    check(spectra::check_percentile_values(q), "rotd_percentiles");
+    o.rotd_percentiles.assign(q.begin(), q.end());
+  }
+  if (fourier_request) {
+    const py::dict& r = *fourier_request;
+    o.fourier.wanted = true;
+    o.fourier.raw = r["raw"].cast<bool>();
+    o.fourier.bandwidth = r["ko_b"].cast<double>();
+    if (!r["grid"].is_none()) {
+      const samples given = r["grid"].cast<samples>();
+      const auto g = span_of(given, "fas_grid");
+      o.fourier.grid.assign(g.begin(), g.end());
+      o.fourier.grid_given = true;
+    }
+    if (!o.fourier.raw) {
+      // Each value apart, against the default of the other, so the words name the right one.
+      const std::vector<double> centres = fourier::parse_grid(fourier::default_grid).values;
+      check(fourier::check_smoothing(o.fourier.bandwidth, centres), "ko_b");
+      if (o.fourier.grid_given) {
+        check(fourier::check_smoothing(fourier::default_bandwidth, o.fourier.grid), "fas_grid");
+      }
+    }
+  }
   o.processing = steps_of(
       steps["pre_event"].cast<std::optional<double>>(),
       steps["taper"].cast<std::optional<double>>(), steps["highpass"].cast<std::optional<double>>(),
@@ -502,6 +543,7 @@ py::dict batch(std::vector<std::string> records,
   out["spectra"] = columns_of(run.spectra);
   out["intensity"] = intensity_measures ? py::object(columns_of(run.intensity)) : py::none();
   out["inelastic"] = inelastic_request ? py::object(columns_of(run.inelastic)) : py::none();
+  out["fourier"] = fourier_request ? py::object(columns_of(run.fourier)) : py::none();
   out["failures"] = words_of(run.failures);
   out["warnings"] = words_of(run.warnings);
   out["status"] = run.status;
@@ -557,6 +599,8 @@ PYBIND11_MODULE(_sdof, m) {
   m.def("response", &response_histories);
   m.def("parse_periods", &parse_periods);
   m.def("parse_dampings", &parse_dampings);
+  m.def("parse_percentiles",
+        [](const std::string& text) { return parse_with(&spectra::parse_percentiles, text); });
   m.def("batch", &batch);
   m.def("plan", &plan);
   m.def("write_table", &write_table);

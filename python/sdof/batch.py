@@ -9,7 +9,8 @@ import numpy as np
 from . import _sdof
 from .measures import _average_periods
 from .periods import as_periods
-from .spectra import _dampings
+from .fourier import _grid, _smoothing
+from .spectra import _dampings, _percentiles
 
 
 class Table(dict):
@@ -23,16 +24,20 @@ class Table(dict):
         With intensity_measures=True, the intensity-measure table (``--ims``).
     inelastic : Table or None
         With inelastic=True, the inelastic-spectra table (``--inelastic``).
+    fourier : Table or None
+        With fas=True, the Fourier-spectra table (``--fas``).
     failures : list of str
         The records that could not be read or computed, as ``file:line: what is wrong``.
     warnings : list of str
         The command line's warnings.
     """
 
-    def __init__(self, columns=(), intensity=None, failures=(), warnings=(), inelastic=None):
+    def __init__(self, columns=(), intensity=None, failures=(), warnings=(), inelastic=None,
+                 fourier=None):
         super().__init__(columns)
         self.intensity = intensity
         self.inelastic = inelastic
+        self.fourier = fourier
         self.failures = list(failures)
         self.warnings = list(warnings)
 
@@ -109,8 +114,9 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
           taper: float | None = None, highpass: float | None = None,
           lowpass: float | None = None, order: int = 4, causal: bool = False,
           baseline: bool = False, inelastic: bool = False, ductility=None,
-          strength_ratio=None, alpha: float = 0.0, jobs: int | None = None,
-          errors: str = "raise") -> Table:
+          strength_ratio=None, alpha: float = 0.0, rotd_percentiles=None, fas: bool = False,
+          fas_frequencies: str = "smoothed", fas_grid=None, ko_b: float = 40.0,
+          jobs: int | None = None, errors: str = "raise") -> Table:
     """The ``sdofspec`` run on many record files, on the library's own threads.
 
     The table is the command line's: ``sdofspec [options] PATHS -o out.csv`` writes
@@ -157,6 +163,21 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
         2, 4 and 6.
     alpha : float, default 0
         The post-yield stiffness ratio, in [0, 1) (``--alpha``).
+    rotd_percentiles : sequence of float or str, optional
+        The rotated rows: RotD of Sd, Sv and Sa at these percentiles, from 0 to 100, in this
+        order (``--rotd-percentiles``); by default 0, 50 and 100.
+    fas : bool, default False
+        Also the Fourier amplitude spectra of the components and the effective amplitude
+        spectra of the pairs, as ``Table.fourier`` (``--fas``).
+    fas_frequencies : {"smoothed", "raw"}, default "smoothed"
+        Konno-Ohmachi smoothed at the grid, or the transform's own frequencies
+        (``--fas-frequencies``).
+    fas_grid : str or array_like, optional
+        Where to smooth, Hz: "log:FMIN:FMAX:N" or the frequencies (``--fas-grid``); a record
+        whose Nyquist frequency it passes fails. By default log:0.1:50:100, capped at each
+        record's Nyquist frequency.
+    ko_b : float, default 40
+        Konno and Ohmachi's bandwidth b, in (0, 1000] (``--ko-b``).
     jobs : int, optional
         Threads; by default, and at most, one per core (``--jobs``).
     errors : {"raise", "keep"}, default "raise"
@@ -166,7 +187,8 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
     Returns
     -------
     Table
-        The spectra table as columns (and ``.intensity``, ``.failures``, ``.warnings``).
+        The spectra table as columns (and ``.intensity``, ``.inelastic``, ``.fourier``,
+        ``.failures``, ``.warnings``).
 
     Raises
     ------
@@ -191,14 +213,24 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
             request["ductility"] = _sdof.parse_ductilities(_sdof.default_ductilities)
     elif ductility is not None or strength_ratio is not None or alpha != 0:
         raise ValueError("ductility, strength_ratio and alpha need inelastic=True")
+    fourier = None
+    if fas:
+        fourier = {"raw": _smoothing(fas_frequencies, "fas_frequencies"), "grid": _grid(fas_grid),
+                   "ko_b": float(ko_b)}
+        if fourier["raw"] and (fas_grid is not None or ko_b != 40):
+            raise ValueError("fas_grid and ko_b smooth: not with fas_frequencies='raw'")
+    elif fas_frequencies != "smoothed" or fas_grid is not None or ko_b != 40:
+        raise ValueError("fas_frequencies, fas_grid and ko_b need fas=True")
     run = _sdof.batch(_paths(paths), pairs, t, h, bool(rotd), bool(energy),
                       bool(intensity_measures), bool(detrend), units, format, counts_per_unit,
                       si_tolerance, bracket, _average_periods(avgsa), steps, request,
-                      int(jobs or 0))
+                      None if rotd_percentiles is None else _percentiles(rotd_percentiles),
+                      fourier, int(jobs or 0))
     intensity = None if run["intensity"] is None else _table(run["intensity"])
     table = _table(run["spectra"], intensity=intensity, failures=run["failures"],
                    warnings=run["warnings"],
-                   inelastic=None if run["inelastic"] is None else _table(run["inelastic"]))
+                   inelastic=None if run["inelastic"] is None else _table(run["inelastic"]),
+                   fourier=None if run["fourier"] is None else _table(run["fourier"]))
     if errors == "raise" and table.failures:
         raise BatchError(table)
     return table
@@ -244,8 +276,8 @@ def _joined(tables) -> Table:
 
 
 def concat(tables) -> Table:
-    """Tables of chunks of a batch joined in the order given, with their intensity tables,
-    failures and warnings.
+    """Tables of chunks of a batch joined in the order given, with their intensity,
+    inelastic and Fourier tables, failures and warnings.
 
     Parameters
     ----------
@@ -261,6 +293,8 @@ def concat(tables) -> Table:
         joined.intensity = _joined(t.intensity for t in tables if t.intensity is not None)
     if any(t.inelastic is not None for t in tables):
         joined.inelastic = _joined(t.inelastic for t in tables if t.inelastic is not None)
+    if any(t.fourier is not None for t in tables):
+        joined.fourier = _joined(t.fourier for t in tables if t.fourier is not None)
     for t in tables:
         joined.failures += t.failures
         joined.warnings += t.warnings

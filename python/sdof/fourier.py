@@ -37,9 +37,9 @@ def _grid(grid):
     return np.ascontiguousarray(np.atleast_1d(np.asarray(grid, dtype=np.float64)))
 
 
-def _smoothing(frequencies: str) -> bool:
+def _smoothing(frequencies: str, argument: str = "frequencies") -> bool:
     if frequencies not in ("smoothed", "raw"):
-        raise ValueError(f"frequencies: 'smoothed' or 'raw', not {frequencies!r}")
+        raise ValueError(f"{argument}: 'smoothed' or 'raw', not {frequencies!r}")
     return frequencies == "raw"
 
 

@@ -109,18 +109,14 @@ def response_spectrum(acc, dt: float, periods="nga-west2", damping=0.05,
     return _spectrum(arrays, "", t, h, alone)
 
 
-# The percentiles of the rotated peaks the library computes, and the names of their arrays.
-# Others join here as the kernel computes them.
-_ROTATED = {0: "rotd00_", 50: "rotd50_", 100: "rotd100_"}
-
-
 @dataclass
 class RotD:
     """The rotated spectra of a horizontal pair (Boore 2010): over the angles 0 to 179°, the
-    percentiles of the peak |u1 cos θ + u2 sin θ| of the relative displacement.
+    percentiles of the peaks of u1 cos θ + u2 sin θ, for the relative displacement, the
+    relative velocity and the absolute acceleration each.
 
     Arrays have one row per percentile (shape: percentiles x periods), or with several damping
-    ratios dampings x percentiles x periods.
+    ratios dampings x percentiles x periods: the rotated rows of ``sdofspec --rotd``.
 
     Attributes
     ----------
@@ -128,17 +124,22 @@ class RotD:
         The periods, s.
     damping : float or numpy.ndarray
         The damping ratio or ratios.
-    percentiles : tuple of int
-        The percentiles of the rows: 0 is RotD00, 50 RotD50, 100 RotD100.
+    percentiles : tuple of float
+        The percentiles of the rows, from 0 to 100: 0 is RotD00, 50 RotD50, 100 RotD100.
     sd : numpy.ndarray
         RotDnn of the relative displacement, cm.
+    sv : numpy.ndarray
+        RotDnn of the relative velocity, cm/s.
+    sa : numpy.ndarray
+        RotDnn of the absolute acceleration, g.
     psv : numpy.ndarray
-        w RotDnn, cm/s.
+        w times RotDnn of the displacement, cm/s.
     psa : numpy.ndarray
-        w² RotDnn, g.
-    angle : numpy.ndarray
-        For RotD00 and RotD100, the first angle (degrees from the first component towards the
-        second) whose peak it is; NaN for the other percentiles.
+        w² times RotDnn of the displacement, g.
+    sd_angle, sv_angle, sa_angle : numpy.ndarray
+        The angle of each ordinate's RotDnn, whole degrees from the first component towards
+        the second: the first angle whose peak is the sorted peak at or below the percentile's
+        rank (the table's ``sd_angle_deg``, ``sv_angle_deg``, ``sa_angle_deg``).
     first, second : Spectrum
         The spectra of the two components (Sd, Sv, Sa, PSv, PSa).
     """
@@ -147,16 +148,26 @@ class RotD:
     damping: float | np.ndarray
     percentiles: tuple
     sd: np.ndarray
+    sv: np.ndarray
+    sa: np.ndarray
     psv: np.ndarray
     psa: np.ndarray
-    angle: np.ndarray
+    sd_angle: np.ndarray
+    sv_angle: np.ndarray
+    sa_angle: np.ndarray
     first: Spectrum
     second: Spectrum
+
+    @property
+    def angle(self) -> np.ndarray:
+        """The angle of RotDnn of the displacement, degrees: ``sd_angle``."""
+        return self.sd_angle
 
 
 def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
          percentiles=(0, 50, 100)) -> RotD:
-    """RotD00, RotD50 and RotD100 of a horizontal pair, as ``sdofspec --rotd`` computes them.
+    """RotD of Sd, Sv and Sa of a horizontal pair at any percentiles, with their angles, as
+    ``sdofspec --rotd --rotd-percentiles`` computes them, bit for bit.
 
     Parameters
     ----------
@@ -169,8 +180,10 @@ def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
         The periods, s, or a grid's name.
     damping : float or sequence of float, default 0.05
         The damping ratio in [0, 1); a sequence gives one block of rows per ratio.
-    percentiles : sequence of int, default (0, 50, 100)
-        Which RotDnn: 0, 50 and 100 for now.
+    percentiles : sequence of float or str, default (0, 50, 100)
+        The percentiles of the 180 angles' peaks, from 0 to 100, none twice, in the rows'
+        order (``--rotd-percentiles``: a str is read as its comma list, "0,50,84,100"). A rank
+        between two sorted peaks takes the value interpolated linearly between them.
 
     Returns
     -------
@@ -178,31 +191,31 @@ def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
 
     Raises
     ------
-    NotImplementedError
-        For a percentile other than 0, 50 and 100.
     ValueError
-        For a record or request the library refuses.
+        For a record, percentile or request the library refuses.
     """
-    percentiles = tuple(int(p) for p in percentiles)
-    for p in percentiles:
-        if p not in _ROTATED:
-            raise NotImplementedError(f"RotD{p:02d}: only RotD00, RotD50 and RotD100 for now")
+    q = _percentiles(percentiles)
     t = as_periods(periods)
     h, alone = _dampings(damping)
-    arrays = _sdof.rotd(_samples(acc1), _samples(acc2), float(dt), t, h)
-    angles = {0: arrays["angle00"], 100: arrays["angle100"]}
-    nan = np.full_like(arrays["angle00"], np.nan)
+    arrays = _sdof.rotd(_samples(acc1), _samples(acc2), float(dt), t, h, q)
 
-    def stacked(name):
-        rows = np.stack([arrays[_ROTATED[p] + name] for p in percentiles], axis=-2)
-        return rows[0] if alone else rows
+    def rows(name):
+        return arrays[name][0] if alone else arrays[name]
 
-    angle = np.stack([angles.get(p, nan) for p in percentiles], axis=-2)
-    return RotD(periods=t, damping=float(h[0]) if alone else h, percentiles=percentiles,
-                sd=stacked("sd"), psv=stacked("psv"), psa=stacked("psa"),
-                angle=angle[0] if alone else angle,
+    return RotD(periods=t, damping=float(h[0]) if alone else h,
+                percentiles=tuple(float(p) for p in q), sd=rows("sd"), sv=rows("sv"),
+                sa=rows("sa"), psv=rows("psv"), psa=rows("psa"), sd_angle=rows("sd_angle"),
+                sv_angle=rows("sv_angle"), sa_angle=rows("sa_angle"),
                 first=_spectrum(arrays, "first_", t, h, alone),
                 second=_spectrum(arrays, "second_", t, h, alone))
+
+
+def _percentiles(percentiles) -> np.ndarray:
+    """RotD percentiles as an array: a comma list as ``--rotd-percentiles`` takes it, or
+    numbers."""
+    if isinstance(percentiles, str):
+        return _sdof.parse_percentiles(percentiles)
+    return np.ascontiguousarray(np.atleast_1d(np.asarray(percentiles, dtype=np.float64)))
 
 
 @dataclass

@@ -102,15 +102,8 @@ parsed_values parse_tolerance(std::string_view text) {
 parsed_values parse_percentiles(std::string_view text) {
   parsed_values result = list(text, "percentile");
   if (!result.status.ok()) return result;
-  for (std::size_t i = 0; i < result.values.size(); ++i) {
-    const double p = result.values[i];
-    if (!(p >= 0 && p <= 100)) return error("percentiles are numbers from 0 to 100");
-    if (std::find(result.values.begin(), result.values.begin() + static_cast<std::ptrdiff_t>(i),
-                  p) != result.values.begin() + static_cast<std::ptrdiff_t>(i)) {
-      return error("the percentile " + base::shortest(p) + " is given twice");
-    }
-  }
-  return result;
+  const base::status checked = check_percentile_values(result.values);
+  return checked.ok() ? result : parsed_values{.values = {}, .status = checked};
 }
 
 base::status check_period_values(std::span<const double> periods) {
@@ -125,6 +118,18 @@ base::status check_damping_values(std::span<const double> dampings) {
   for (double h : dampings) {
     if (!(h >= 0 && h < 1))
       return error("damping ratios are fractions from 0 up to (not) 1").status;
+  }
+  return {};
+}
+
+base::status check_percentile_values(std::span<const double> percentiles) {
+  for (std::size_t i = 0; i < percentiles.size(); ++i) {
+    const double p = percentiles[i];
+    if (!(p >= 0 && p <= 100)) return error("percentiles are numbers from 0 to 100").status;
+    if (std::find(percentiles.begin(), percentiles.begin() + static_cast<std::ptrdiff_t>(i), p) !=
+        percentiles.begin() + static_cast<std::ptrdiff_t>(i)) {
+      return error("the percentile " + base::shortest(p) + " is given twice").status;
+    }
   }
   return {};
 }

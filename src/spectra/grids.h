@@ -36,6 +36,8 @@ parsed_values parse_percentiles(std::string_view text);
 // tolerance above 0 and at most 0.01.
 base::status check_period_values(std::span<const double> periods);
 base::status check_damping_values(std::span<const double> dampings);
+// Percentiles from 0 to 100, none given twice.
+base::status check_percentile_values(std::span<const double> percentiles);
 base::status check_tolerance(double tolerance);
 
 // The 111 periods of the NGA-West2 flatfile.

@@ -59,17 +59,20 @@ tables_in_memory run_in_memory(options o, edge::disk& disk) {
   const auto spectra = files.claim("memory:spectra", why);
   const auto intensity = o.intensity_measures ? files.claim("memory:intensity", why) : nullptr;
   const auto inelastic = o.inelastic.wanted ? files.claim("memory:inelastic", why) : nullptr;
+  const auto fourier = o.fourier.wanted ? files.claim("memory:fourier", why) : nullptr;
   kept_words words(out);
-  out.status =
-      std::max(out.status,
-               run(o, memory, words, {spectra.get(), intensity.get(), inelastic.get(), nullptr}));
+  out.status = std::max(
+      out.status,
+      run(o, memory, words, {spectra.get(), intensity.get(), inelastic.get(), fourier.get()}));
   // Memory takes every write: the commits cannot fail.
   (void)spectra->commit();
   if (intensity) (void)intensity->commit();
   if (inelastic) (void)inelastic->commit();
+  if (fourier) (void)fourier->commit();
   out.spectra = memory.take("memory:spectra");
   out.intensity = memory.take("memory:intensity");
   out.inelastic = memory.take("memory:inelastic");
+  out.fourier = memory.take("memory:fourier");
   return out;
 }
 

@@ -28,6 +28,7 @@ struct tables_in_memory {
   std::string intensity;  // the intensity-measure table as --ims writes it (with
                           // intensity_measures)
   std::string inelastic;  // the inelastic table as --inelastic writes it (with inelastic.wanted)
+  std::string fourier;    // the Fourier table as --fas writes it (with fourier.wanted)
   std::vector<base::status> failures, warnings;  // in the order the command line reports them
   int status = 0;                                // the command line's exit status
 };

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "edge/diagnostic.h"
+#include "edge/output_file.h"
+#include "programs/sdofspec/run.h"
 #include "spectra/grids.h"
 #include "support/data.h"
 #include "support/fake_disk.h"
@@ -102,6 +104,32 @@ TEST(RunInMemory, JobsRunApartJoinToTheRun) {
   }
   EXPECT_EQ(spectra, whole.spectra);
   EXPECT_EQ(intensity, whole.intensity);
+}
+
+// The Fourier table in memory is the one the run writes to --fas FILE, byte for byte, smoothed
+// or raw; without --fas there is none.
+TEST(RunInMemory, FourierTableIsTheOneWritten) {
+  struct silent final : reporter {
+    void report(const base::status&, bool) override {}
+    void progress(std::size_t, std::size_t, double) override {}
+  } words;
+  for (const bool raw : {false, true}) {
+    golden_run g;
+    g.o.intensity_measures = false;
+    g.o.fourier = {.wanted = true, .raw = raw};
+    edge::run_files files(g.disk);
+    base::status why;
+    const auto table = files.claim("spectra.csv", why);
+    const auto fas = files.claim("fas.csv", why);
+    ASSERT_EQ(run(g.o, g.disk, words, {.table = table.get(), .fourier = fas.get()}), 0);
+    ASSERT_TRUE(table->commit().ok() && fas->commit().ok());
+    const tables_in_memory t = run_in_memory(g.o, g.disk);
+    EXPECT_EQ(t.fourier, g.disk.files.at("fas.csv")) << raw;
+    EXPECT_EQ(t.spectra, g.disk.files.at("spectra.csv")) << raw;
+    EXPECT_NE(t.fourier.find(",EAS,"), std::string::npos) << raw;
+  }
+  golden_run g;
+  EXPECT_TRUE(run_in_memory(g.o, g.disk).fourier.empty());
 }
 
 TEST(RunInMemory, ReadRecordNamesTheFile) {
