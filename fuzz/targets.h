@@ -33,8 +33,8 @@ std::string check_records(const std::uint8_t* data, std::size_t size);
 // is also parsed as a format line and, where it is one, the second line read by it.
 std::string check_records_fixed(const std::uint8_t* data, std::size_t size);
 
-// sdofspec's and sdofplot's option values and path lists on arbitrary text: periods positive and finite,
-// damping ratios in [0, 1), a tolerance in (0, 0.01], Fourier grids of positive, finite,
+// sdofspec's and sdofplot's option values and path lists on arbitrary text: periods positive and
+// finite, damping ratios in [0, 1), a tolerance in (0, 0.01], Fourier grids of positive, finite,
 // rising frequencies, a Konno-Ohmachi bandwidth in (0, 1000], paths without line ends or edge
 // blanks, or an error that says so.
 // Also the inelastic spectra's: ductilities and strength ratios of 1 or more and finite, alpha

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "edge/disk.h"
 #include "response/ground_velocity.h"
 #include "response/resp.h"
 #include "response/samples.h"
 #include "textio/statements.h"
-#include "edge/disk.h"
 #include "textio/units.h"
 
 namespace response {
