@@ -12,8 +12,9 @@ cd "$3"
 record=$(basename "$2")
 printf '%s\n1\n0.05\nResponse-Wave.csv\n' "$record" | "$bin/sdofresp"
 echo
-"$bin/sdofplot" Ground-Vel.csv Energy-Density-wave1.csv Energy-Density-wave2.csv \
-  Energy-Density-wave3.csv Response-Wave.csv
+# sdofresp's files carry no unit nor oscillator: the pictures are told them (the record is in gal).
+"$bin/sdofplot" --units gal --period 1 --damping 0.05 --record "$record" Ground-Vel.csv \
+  Energy-Density-wave1.csv Energy-Density-wave2.csv Energy-Density-wave3.csv Response-Wave.csv
 "$bin/sdofspec" --rotd --energy --ims intensity.csv --plot pictures --report report.html \
   -o spectra.csv "$record"
 echo

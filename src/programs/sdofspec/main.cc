@@ -280,7 +280,8 @@ int main(int argc, char** argv) {
   }
   if (!inelastic.empty()) {
     o.inelastic.wanted = true;
-    if (ductility.empty() && strength_ratio.empty()) ductility = "1.5,2,4,6";
+    if (ductility.empty() && strength_ratio.empty())
+      ductility = spectra::inelastic::default_ductilities;
     if (!ductility.empty()) {
       const spectra::parsed_values d = spectra::inelastic::parse_ductilities(ductility);
       if (!d.status.ok()) return command.usage_error("--ductility: " + d.status.what);
