@@ -571,35 +571,32 @@ class program {
                     double dt) {
     const fourier_values& v = s.fourier[u];
     const fourier::spectrum& f = v.spectra[which];
+    // The grid's frequencies this record can have.
     const double nyquist = fourier::nyquist(dt);
+    std::size_t within = 0;
+    while (within < fourier_grid_.size() && fourier_grid_[within] <= nyquist) ++within;
+    const auto emit = [&](double frequency, double amplitude) {
+      tables::row row(s.fourier_table);
+      tables::name_fields(row, name);
+      row.number(frequency).number(amplitude);
+      if (o_.processing.any()) row.text(processing_words_);
+      row.end();
+    };
     if (o_.fourier.raw) {
       for (std::size_t k = 0; k < f.amplitudes.size(); ++k) {
-        tables::row row(s.fourier_table);
-        tables::name_fields(row, name);
-        row.number(static_cast<double>(k) * f.df).number(f.amplitudes[k]);
-        if (o_.processing.any()) row.text(processing_words_);
-        row.end();
+        emit(static_cast<double>(k) * f.df, f.amplitudes[k]);
       }
     } else {
-      for (std::size_t i = 0; i < fourier_grid_.size() && fourier_grid_[i] <= nyquist; ++i) {
-        tables::row row(s.fourier_table);
-        tables::name_fields(row, name);
-        row.number(fourier_grid_[i]).number(v.smoothed[which][i]);
-        if (o_.processing.any()) row.text(processing_words_);
-        row.end();
-      }
+      for (std::size_t i = 0; i < within; ++i) emit(fourier_grid_[i], v.smoothed[which][i]);
     }
     if (!out_.sink) return;
+    const auto smoothed = std::span<const double>(v.smoothed[which]).first(within);
     report::fourier_curve c{.label = std::string(which == 2 ? "EAS" : name.component),
                             .df = f.df,
                             .raw = f.amplitudes,
-                            .centres = {},
-                            .smoothed = {},
+                            .centres = {fourier_grid_.begin(), fourier_grid_.begin() + within},
+                            .smoothed = {smoothed.begin(), smoothed.end()},
                             .effective = which == 2};
-    for (std::size_t i = 0; i < fourier_grid_.size() && fourier_grid_[i] <= nyquist; ++i) {
-      c.centres.push_back(fourier_grid_[i]);
-      c.smoothed.push_back(v.smoothed[which][i]);
-    }
     s.result.fourier.push_back(std::move(c));
   }
 
