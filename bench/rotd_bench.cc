@@ -85,11 +85,10 @@ BENCHMARK(BothComponents)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime(
 // The pair kernel: both components' spectra and every rotated ordinate at every angle.
 void PairRotatedDisplacement(benchmark::State& state) {
   const auto& r = records();
-  spectra::history_buffers memory;
   for (auto _ : state) {
     for (const pair_records& p : r) {
       benchmark::DoNotOptimize(spectra::response_spectrum_of_pair(
-          p.first, p.second, interval, spectra::nga_west2_periods(), 0.05, false, &memory));
+          p.first, p.second, interval, spectra::nga_west2_periods(), 0.05, false));
     }
   }
   per_pair(state);

@@ -191,23 +191,10 @@ std::vector<double> peak_displacements(std::span<const double> acceleration, dou
   return sd;
 }
 
-history_buffers::lease::~lease() {
-  std::lock_guard lock(owner_.mutex_);
-  owner_.free_.push_back(std::move(buffers_));
-}
-
-history_buffers::lease history_buffers::take() {
-  std::lock_guard lock(mutex_);
-  if (free_.empty()) return lease(*this, std::make_unique<buffers>());
-  std::unique_ptr<buffers> b = std::move(free_.back());
-  free_.pop_back();
-  return lease(*this, std::move(b));
-}
-
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy, history_buffers* /*memory*/) {
+                                        bool energy) {
   pair_spectrum result;
   result.first.resize(periods.size());
   result.second.resize(periods.size());

@@ -2,8 +2,6 @@
 // Pure: accelerations in, spectral values out.
 #pragma once
 
-#include <memory>
-#include <mutex>
 #include <span>
 #include <vector>
 
@@ -79,40 +77,10 @@ struct pair_spectrum {
   std::vector<rotated_ordinates> rotd;
 };
 
-// Memory for the displacement histories of pairs (up to 64 MiB per thread at work), kept from
-// call to call, as fresh memory costs a page fault per page, and freed with its owner: a run
-// holds one for all its threads.
-class history_buffers {
- public:
-  struct buffers {
-    std::vector<double> first, second;
-  };
-  // Buffers that no other thread holds until the lease ends.
-  class lease {
-   public:
-    lease(history_buffers& owner, std::unique_ptr<buffers> b)
-        : owner_(owner), buffers_(std::move(b)) {}
-    lease(const lease&) = delete;
-    lease& operator=(const lease&) = delete;
-    ~lease();
-    buffers& operator*() { return *buffers_; }
-
-   private:
-    history_buffers& owner_;
-    std::unique_ptr<buffers> buffers_;
-  };
-  lease take();
-
- private:
-  std::mutex mutex_;
-  std::vector<std::unique_ptr<buffers>> free_;
-};
-
-// The pair runs through both components at once and keeps no histories: memory is no longer used
-// (it stays for the callers that pass it).
+// The pair runs through both components at once and keeps no histories.
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy, history_buffers* memory = nullptr);
+                                        bool energy);
 
 }  // namespace spectra

@@ -406,7 +406,7 @@ class program {
       const auto at = static_cast<std::ptrdiff_t>(st->from);
       if (x.pair) {
         const spectra::pair_spectrum p = spectra::response_spectrum_of_pair(
-            x.first, x.second, x.dt, periods, r.damping, o_.energy, &histories_);
+            x.first, x.second, x.dt, periods, r.damping, o_.energy);
         std::copy(p.first.begin(), p.first.end(), out.first.begin() + at);
         std::copy(p.second.begin(), p.second.end(), out.second.begin() + at);
         std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + at);
@@ -879,7 +879,6 @@ class program {
   job_plan plan_;
   std::vector<request> requests_;
   std::vector<std::unique_ptr<job_state>> states_;
-  spectra::history_buffers histories_;  // freed when the run ends
   std::size_t records_done_ = 0;
   bool failed_ = false, usage_ = false;
   std::mutex files_mutex_;
