@@ -177,8 +177,8 @@ py::dict rotd(const samples& first, const samples& second, double dt, const samp
     }
   }
   std::vector<std::vector<spectra::spectral_ordinate>> one, two;
-  // Each percentile's row as sdofspec's rotated rows hold it: RotD of Sd, Sv and Sa, PSv and
-  // PSa of the RotD of Sd, and the angle of each of the three; dampings x percentiles x periods.
+  // Each percentile's row as sdofspec's rotated rows hold it (spectra::rotd_at), dampings x
+  // percentiles x periods.
   const std::size_t n = h.size() * q.size() * t.size();
   std::vector<double> sd, sv, sa, psv, psa, sd_angle, sv_angle, sa_angle;
   for (std::vector<double>* v : {&sd, &sv, &sa, &psv, &psa, &sd_angle, &sv_angle, &sa_angle}) {
@@ -189,17 +189,15 @@ py::dict rotd(const samples& first, const samples& second, double dt, const samp
     two.push_back(p.second);
     for (double percentile : q) {
       for (std::size_t i = 0; i < p.rotd.size(); ++i) {
-        const spectra::rotated_ordinates& r = p.rotd[i];
-        const spectra::spectral_ordinate o =
-            spectra::pseudo_ordinate(r.sd.percentile(percentile), t[i]);
-        sd.push_back(o.sd);
-        sv.push_back(r.sv.percentile(percentile));
-        sa.push_back(r.sa.percentile(percentile));
-        psv.push_back(o.psv);
-        psa.push_back(o.psa);
-        sd_angle.push_back(r.sd.angle_at(percentile));
-        sv_angle.push_back(r.sv.angle_at(percentile));
-        sa_angle.push_back(r.sa.angle_at(percentile));
+        const spectra::rotated_ordinate r = spectra::rotd_at(p.rotd[i], percentile, t[i]);
+        sd.push_back(r.values.sd);
+        sv.push_back(r.values.sv);
+        sa.push_back(r.values.sa);
+        psv.push_back(r.values.psv);
+        psa.push_back(r.values.psa);
+        sd_angle.push_back(r.sd_angle);
+        sv_angle.push_back(r.sv_angle);
+        sa_angle.push_back(r.sa_angle);
       }
     }
   }

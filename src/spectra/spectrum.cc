@@ -191,6 +191,16 @@ std::vector<double> peak_displacements(std::span<const double> acceleration, dou
   return sd;
 }
 
+rotated_ordinate rotd_at(const rotated_ordinates& q, double percentile, double period) {
+  rotated_ordinate r{.values = pseudo_ordinate(q.sd.percentile(percentile), period),
+                     .sd_angle = q.sd.angle_at(percentile),
+                     .sv_angle = q.sv.angle_at(percentile),
+                     .sa_angle = q.sa.angle_at(percentile)};
+  r.values.sv = q.sv.percentile(percentile);
+  r.values.sa = q.sa.percentile(percentile);
+  return r;
+}
+
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,

@@ -68,6 +68,14 @@ struct rotated_ordinates {
   kernels::angle_peaks sa;  // g
 };
 
+// RotD at one percentile, as a rotated row holds it: Sd, Sv and Sa of the rotations, PSv and PSa
+// of the RotD of Sd, and the angle (degrees) of each of the three.
+struct rotated_ordinate {
+  spectral_ordinate values;
+  int sd_angle = 0, sv_angle = 0, sa_angle = 0;
+};
+rotated_ordinate rotd_at(const rotated_ordinates& q, double percentile, double period);
+
 // Both components of a horizontal pair, and their rotated spectra: RotD00, RotD50 and RotD100
 // of the displacement (PSv and PSa follow as w and w^2 times it), and every ordinate at every
 // percentile.

@@ -66,15 +66,13 @@ void rotated_row(std::string& out, const row_name& name, double damping, double 
                  const std::string* processing) {
   row r(out);
   name_fields(r, name);
-  const spectra::spectral_ordinate o =
-      spectra::pseudo_ordinate(q.sd.percentile(percentile), period);
-  r.number(damping).number(period).number(o.sd);
-  r.number(q.sv.percentile(percentile)).number(q.sa.percentile(percentile));
+  const spectra::rotated_ordinate at = spectra::rotd_at(q, percentile, period);
+  const spectra::spectral_ordinate& o = at.values;
+  r.number(damping).number(period).number(o.sd).number(o.sv).number(o.sa);
   r.number(o.psv).number(o.psa);
   if (energy) r.empty(2);
   r.whole(q.sd.angle_at(0)).whole(q.sd.angle_at(100));
-  r.whole(q.sd.angle_at(percentile)).whole(q.sv.angle_at(percentile));
-  r.whole(q.sa.angle_at(percentile));
+  r.whole(at.sd_angle).whole(at.sv_angle).whole(at.sa_angle);
   if (processing) r.text(*processing);
   r.end();
 }
