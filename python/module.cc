@@ -145,8 +145,16 @@ py::tuple read_components(const std::string& path, std::optional<std::string> fo
   return py::make_tuple(components, words_of(r.warnings));
 }
 
+// The peak rule as sdofspec --peaks reads it.
+spectra::peak_rule peak_rule_of(const std::string& peaks) {
+  spectra::peak_rule rule{};
+  check(sdofspec::read_peaks(peaks, rule), "peaks");
+  return rule;
+}
+
 py::dict response_spectrum(const samples& acceleration, double dt, const samples& periods,
-                           const samples& dampings, bool energy) {
+                           const samples& dampings, bool energy, const std::string& peaks) {
+  const spectra::peak_rule rule = peak_rule_of(peaks);
   const auto a = span_of(acceleration, "acc");
   const auto t = span_of(periods, "periods");
   const auto h = span_of(dampings, "damping");
@@ -154,13 +162,16 @@ py::dict response_spectrum(const samples& acceleration, double dt, const samples
   std::vector<std::vector<spectra::spectral_ordinate>> rows;
   {
     py::gil_scoped_release unlocked;
-    for (double damping : h) rows.push_back(spectra::response_spectrum(a, dt, t, damping, energy));
+    for (double damping : h) {
+      rows.push_back(spectra::response_spectrum(a, dt, t, damping, energy, rule));
+    }
   }
   return spectrum_arrays(rows, t.size(), energy);
 }
 
 py::dict rotd(const samples& first, const samples& second, double dt, const samples& periods,
-              const samples& dampings, const samples& percentiles) {
+              const samples& dampings, const samples& percentiles, const std::string& peaks) {
+  const spectra::peak_rule rule = peak_rule_of(peaks);
   const auto a1 = span_of(first, "acc1");
   const auto a2 = span_of(second, "acc2");
   const auto t = span_of(periods, "periods");
@@ -173,7 +184,7 @@ py::dict rotd(const samples& first, const samples& second, double dt, const samp
   {
     py::gil_scoped_release unlocked;
     for (double damping : h) {
-      pairs.push_back(spectra::response_spectrum_of_pair(a1, a2, dt, t, damping, false));
+      pairs.push_back(spectra::response_spectrum_of_pair(a1, a2, dt, t, damping, false, rule));
     }
   }
   std::vector<std::vector<spectra::spectral_ordinate>> one, two;
@@ -464,7 +475,7 @@ py::dict batch(std::vector<std::string> records,
                std::optional<double> counts_per_unit, std::optional<double> tolerance,
                std::optional<double> bracket, const samples& average_periods, const py::dict& steps,
                std::optional<py::dict> inelastic_request, std::optional<samples> rotd_percentiles,
-               std::optional<py::dict> fourier_request, unsigned jobs) {
+               std::optional<py::dict> fourier_request, const std::string& peaks, unsigned jobs) {
   sdofspec::options o = batch_options(std::move(records), std::move(pairs), rotd);
   if (rotd_percentiles) {
     const auto q = span_of(*rotd_percentiles, "rotd_percentiles");
@@ -521,6 +532,7 @@ py::dict batch(std::vector<std::string> records,
   o.periods.assign(t.begin(), t.end());
   o.dampings.assign(h.begin(), h.end());
   o.energy = energy;
+  o.peaks = peak_rule_of(peaks);
   o.intensity_measures = intensity_measures;
   o.detrend = detrend;
   if (units) check(sdofspec::read_units(*units, o.units), "units");

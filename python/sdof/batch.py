@@ -116,7 +116,7 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
           baseline: bool = False, inelastic: bool = False, ductility=None,
           strength_ratio=None, alpha: float = 0.0, rotd_percentiles=None, fas: bool = False,
           fas_frequencies: str = "smoothed", fas_grid=None, ko_b: float = 40.0,
-          jobs: int | None = None, errors: str = "raise") -> Table:
+          peaks: str = "sampled", jobs: int | None = None, errors: str = "raise") -> Table:
     """The ``sdofspec`` run on many record files, on the library's own threads.
 
     The table is the command line's: ``sdofspec [options] PATHS -o out.csv`` writes
@@ -178,6 +178,8 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
         record's Nyquist frequency.
     ko_b : float, default 40
         Konno and Ohmachi's bandwidth b, in (0, 1000] (``--ko-b``).
+    peaks : {"sampled", "continuous"}, default "sampled"
+        Where the spectra's peaks are taken (``--peaks``).
     jobs : int, optional
         Threads; by default, and at most, one per core (``--jobs``).
     errors : {"raise", "keep"}, default "raise"
@@ -225,7 +227,7 @@ def batch(paths, periods="nga-west2", damping=0.05, *, rotd: bool = False, pairs
                       bool(intensity_measures), bool(detrend), units, format, counts_per_unit,
                       si_tolerance, bracket, _average_periods(avgsa), steps, request,
                       None if rotd_percentiles is None else _percentiles(rotd_percentiles),
-                      fourier, int(jobs or 0))
+                      fourier, str(peaks), int(jobs or 0))
     intensity = None if run["intensity"] is None else _table(run["intensity"])
     table = _table(run["spectra"], intensity=intensity, failures=run["failures"],
                    warnings=run["warnings"],

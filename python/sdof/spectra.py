@@ -73,7 +73,7 @@ def _spectrum(arrays: dict, prefix: str, periods, dampings, alone: bool) -> Spec
 
 
 def response_spectrum(acc, dt: float, periods="nga-west2", damping=0.05,
-                      energy: bool = False) -> Spectrum:
+                      energy: bool = False, peaks: str = "sampled") -> Spectrum:
     """The response spectrum of a ground acceleration, as ``sdofspec`` computes it.
 
     The peaks of a linear oscillator x'' + 2 h w x' + w² x = -a(t) from rest, by the exact
@@ -92,6 +92,9 @@ def response_spectrum(acc, dt: float, periods="nga-west2", damping=0.05,
         The damping ratio, a fraction of critical in [0, 1); a sequence gives one row per ratio.
     energy : bool, default False
         Also the input-energy spectra (``ve_rel``, ``ve_abs``).
+    peaks : {"sampled", "continuous"}, default "sampled"
+        Where the peaks are taken (``--peaks``): at the samples with sub-steps of at most a
+        tenth of the period, or over continuous time, between the samples too.
 
     Returns
     -------
@@ -105,7 +108,7 @@ def response_spectrum(acc, dt: float, periods="nga-west2", damping=0.05,
     """
     t = as_periods(periods)
     h, alone = _dampings(damping)
-    arrays = _sdof.response_spectrum(_samples(acc), float(dt), t, h, bool(energy))
+    arrays = _sdof.response_spectrum(_samples(acc), float(dt), t, h, bool(energy), str(peaks))
     return _spectrum(arrays, "", t, h, alone)
 
 
@@ -165,7 +168,7 @@ class RotD:
 
 
 def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
-         percentiles=(0, 50, 100)) -> RotD:
+         percentiles=(0, 50, 100), peaks: str = "sampled") -> RotD:
     """RotD of Sd, Sv and Sa of a horizontal pair at any percentiles, with their angles, as
     ``sdofspec --rotd --rotd-percentiles`` computes them, bit for bit.
 
@@ -184,6 +187,8 @@ def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
         The percentiles of the 180 angles' peaks, from 0 to 100, none twice, in the rows'
         order (``--rotd-percentiles``: a str is read as its comma list, "0,50,84,100"). A rank
         between two sorted peaks takes the value interpolated linearly between them.
+    peaks : {"sampled", "continuous"}, default "sampled"
+        Where the peaks of each component and each angle are taken (``--peaks``).
 
     Returns
     -------
@@ -197,7 +202,7 @@ def rotd(acc1, acc2, dt: float, periods="nga-west2", damping=0.05,
     q = _percentiles(percentiles)
     t = as_periods(periods)
     h, alone = _dampings(damping)
-    arrays = _sdof.rotd(_samples(acc1), _samples(acc2), float(dt), t, h, q)
+    arrays = _sdof.rotd(_samples(acc1), _samples(acc2), float(dt), t, h, q, str(peaks))
 
     def rows(name):
         return arrays[name][0] if alone else arrays[name]

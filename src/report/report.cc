@@ -153,7 +153,8 @@ writer::writer(picture_writer write_picture, edge::output_file* page, edge::disk
   for (const auto& [what, value] :
        {std::pair{"Program", &info.version}, std::pair{"Run", &info.date},
         std::pair{"Command", &info.command_line}, std::pair{"Damping", &info.dampings},
-        std::pair{"Periods", &info.periods}, std::pair{"Units", &info.units}}) {
+        std::pair{"Periods", &info.periods}, std::pair{"Peaks", &info.peaks},
+        std::pair{"Units", &info.units}}) {
     head += "<tr><th>" + std::string(what) + "</th><td>" + html(*value) + "</td></tr>\n";
   }
   head +=

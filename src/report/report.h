@@ -26,6 +26,7 @@ struct run_info {
   std::string command_line;  // as typed, quoted where a shell needs it
   std::string dampings;      // "0.02, 0.05"
   std::string periods;       // "nga-west2: 111 periods from 0.01 to 20 s"
+  std::string peaks;         // where the spectra's peaks are taken
   std::string units;         // the units of the tables
 };
 

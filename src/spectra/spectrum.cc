@@ -8,6 +8,7 @@
 #include "base/numbers.h"
 #include "base/physics.h"
 #include "kernels/batch.h"
+#include "kernels/continuous.h"
 #include "kernels/pair.h"
 
 namespace spectra {
@@ -146,7 +147,26 @@ spectral_ordinate pseudo_ordinate(double sd, double period) {
 
 std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
                                                  std::span<const double> periods, double damping,
-                                                 bool energy) {
+                                                 bool energy, peak_rule rule) {
+  if (rule == peak_rule::continuous) {
+    std::vector<spectral_ordinate> result =
+        energy ? response_spectrum(acceleration, dt, periods, damping, true)
+               : std::vector<spectral_ordinate>(periods.size());
+    acceleration = acceleration.subspan(quiet_start(acceleration));
+    std::vector<kernels::oscillator_coefficients> oscillators;
+    for (double period : periods) {
+      oscillators.push_back(kernels::coefficients(damping, circular_frequency(period), dt, false));
+    }
+    std::vector<kernels::peak_response> peaks(periods.size());
+    kernels::run_continuous(acceleration, dt, oscillators, peaks);
+    for (std::size_t i = 0; i < periods.size(); ++i) {
+      spectral_ordinate o = ordinate(peaks[i], periods[i]);
+      o.relative_energy_velocity = result[i].relative_energy_velocity;
+      o.absolute_energy_velocity = result[i].absolute_energy_velocity;
+      result[i] = o;
+    }
+    return result;
+  }
   acceleration = acceleration.subspan(quiet_start(acceleration));
   std::vector<spectral_ordinate> result(periods.size());
   if (!energy) {
@@ -204,7 +224,7 @@ rotated_ordinate rotd_at(const rotated_ordinates& q, double percentile, double p
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy) {
+                                        bool energy, peak_rule rule) {
   pair_spectrum result;
   result.first.resize(periods.size());
   result.second.resize(periods.size());
@@ -220,14 +240,26 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
   const std::size_t quiet = std::min(quiet_start(first), quiet_start(second));
   first = first.subspan(quiet);
   second = second.subspan(quiet);
-  const auto [order, oscillators, steps] = most_substeps_first(periods, dt, damping);
-  std::vector<kernels::pair_response> peaks(order.size());
-  kernels::run_pair({.first = first,
-                     .second = second,
-                     .interval = dt,
-                     .oscillators = oscillators,
-                     .substeps_of = steps},
-                    peaks);
+  std::vector<kernels::pair_response> peaks(periods.size());
+  std::vector<std::size_t> order(periods.size());
+  if (rule == peak_rule::continuous) {
+    std::vector<kernels::oscillator_coefficients> oscillators;
+    for (std::size_t i = 0; i < periods.size(); ++i) {
+      order[i] = i;
+      oscillators.push_back(
+          kernels::coefficients(damping, circular_frequency(periods[i]), dt, false));
+    }
+    kernels::run_continuous_pair(first, second, dt, oscillators, peaks);
+  } else {
+    const auto [sorted, oscillators, steps] = most_substeps_first(periods, dt, damping);
+    order = sorted;
+    kernels::run_pair({.first = first,
+                       .second = second,
+                       .interval = dt,
+                       .oscillators = oscillators,
+                       .substeps_of = steps},
+                      peaks);
+  }
   for (std::size_t j = 0; j < order.size(); ++j) {
     const std::size_t i = order[j];
     const kernels::pair_response& p = peaks[j];
@@ -244,9 +276,10 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                          .angle100 = r.sd.angle.back()};
   }
   if (energy) {
-    // The input energies come from the kernel that integrates them (its peaks are the same).
-    result.first = response_spectrum(first, dt, periods, damping, true);
-    result.second = response_spectrum(second, dt, periods, damping, true);
+    // The input energies come from the kernel that integrates them (with sampled peaks, its
+    // peaks are the same).
+    result.first = response_spectrum(first, dt, periods, damping, true, rule);
+    result.second = response_spectrum(second, dt, periods, damping, true, rule);
   }
   return result;
 }

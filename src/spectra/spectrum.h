@@ -49,10 +49,16 @@ double circular_frequency(double period);
 // Sd with the PSv and PSa it gives at a period (the rest left at zero).
 spectral_ordinate pseudo_ordinate(double sd, double period);
 
-// The spectrum of one component (acceleration in cm/s2, dt in s) at one damping ratio.
+// Where the peaks are taken: at the samples, with sub-steps of at most a tenth of the period
+// (the databases' rule), or over continuous time, between the samples too (the exact peaks of
+// the response to the ground motion linear between samples).
+enum class peak_rule { sampled, continuous };
+
+// The spectrum of one component (acceleration in cm/s2, dt in s) at one damping ratio. With
+// continuous peaks the input energies stay those of the sub-steps.
 std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceleration, double dt,
                                                  std::span<const double> periods, double damping,
-                                                 bool energy);
+                                                 bool energy, peak_rule peaks = peak_rule::sampled);
 
 // Sd alone (cm) at each period, at less cost: what the spectrum gives within about 1e-11
 // (periods of one step per sample take the recurrence of the displacement alone).
@@ -89,6 +95,6 @@ struct pair_spectrum {
 pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                                         std::span<const double> second, double dt,
                                         std::span<const double> periods, double damping,
-                                        bool energy);
+                                        bool energy, peak_rule peaks = peak_rule::sampled);
 
 }  // namespace spectra

@@ -84,6 +84,23 @@ def test_functions_give_the_tables_numbers(records, sdofspec):
     assert np.array_equal(r.angle[1, 2], column(spectra, "rotd100_angle_deg", **where))
 
 
+def test_continuous_peaks_are_the_command_lines(records, sdofspec):
+    periods = [0.02, 0.1, 1.0]
+    sdofspec("--peaks", "continuous", "--rotd", "--periods", "0.02,0.1,1", "-o", "spectra.csv",
+             *PEER[:2])
+    t = sdof.batch(PEER[:2], periods=periods, rotd=True, peaks="continuous")
+    assert t.to_csv().encode() == Path("spectra.csv").read_bytes()
+    rows = table_rows("spectra.csv")
+    first, second = sdof.read(PEER[0])[0], sdof.read(PEER[1])[0]
+    s = sdof.response_spectrum(first.acceleration, first.dt, periods, peaks="continuous")
+    assert np.array_equal(s.sa, column(rows, "sa_g", component=first.channel))
+    r = sdof.rotd(first.acceleration, second.acceleration, first.dt, periods, peaks="continuous")
+    assert np.array_equal(r.sv[1], column(rows, "sv_cm_s", component="RotD50"))
+    # Never under the peaks at the samples.
+    sampled = sdof.response_spectrum(first.acceleration, first.dt, periods)
+    assert np.all(s.sd >= sampled.sd * (1 - 1e-13)) and np.any(s.sd > sampled.sd)
+
+
 def test_shapes_and_types():
     rng = np.random.default_rng(7)
     acc = rng.normal(scale=100, size=3000)
@@ -179,6 +196,8 @@ FAILURES = [
     (lambda: sdof.intensity_measures([0, 1, 2], 0.01, si_tolerance=0.5), ValueError,
      "a tolerance is above 0 and at most 0.01"),
     (lambda: sdof.batch(["bad.csv"], damping=-1), ValueError, "damping ratios are fractions"),
+    (lambda: sdof.response_spectrum([0, 1, 2], 0.01, peaks="exact"), ValueError,
+     "peaks: sampled or continuous, not 'exact'"),
     (lambda: sdof.batch(["bad.csv"], bracket=0), ValueError,
      "the bracketed duration's threshold is a number of g above 0"),
 ]

@@ -94,6 +94,14 @@ base::status read_units(std::string_view text, std::optional<base::acceleration_
                        base::code::usage);
 }
 
+base::status read_peaks(std::string_view name, spectra::peak_rule& peaks) {
+  if (name == "sampled" || name == "continuous") {
+    peaks = name == "sampled" ? spectra::peak_rule::sampled : spectra::peak_rule::continuous;
+    return {};
+  }
+  return base::failure("sampled or continuous, not '" + std::string(name) + "'", base::code::usage);
+}
+
 base::status read_format(std::string_view name, const records::format*& format) {
   format = records::format_named(name);
   if (format) return {};

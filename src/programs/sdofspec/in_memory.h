@@ -49,6 +49,7 @@ job_files plan_files(const options& o, edge::disk& disk);
 // name).
 base::status read_units(std::string_view text, std::optional<base::acceleration_unit>& units);
 base::status read_format(std::string_view name, const records::format*& format);
+base::status read_peaks(std::string_view name, spectra::peak_rule& peaks);
 // Counts per unit: above 0 and finite, with the units they count.
 base::status check_counts_per_unit(double counts,
                                    const std::optional<base::acceleration_unit>& units);

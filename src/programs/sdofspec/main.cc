@@ -16,6 +16,7 @@
 #include "edge/output_file.h"
 #include "programs/command_line.h"
 #include "programs/sdofspec/console.h"
+#include "programs/sdofspec/in_memory.h"
 #include "programs/sdofspec/run.h"
 #include "report/report.h"
 #include "spectra/fourier/frequencies.h"
@@ -175,6 +176,11 @@ int main(int argc, char** argv) {
   app.add_flag("--detrend", o.detrend,
                "Remove the least-squares line of the ground displacement (PGV, PGD)");
   app.add_flag("--energy", o.energy, "Input-energy spectra, as equivalent velocities");
+  std::string peaks = "sampled";
+  app.add_option("--peaks", peaks,
+                 "sampled (default): peaks at the samples, with sub-steps of at most a tenth of "
+                 "the period; continuous: over continuous time, between the samples too")
+      ->option_text("sampled|continuous");
   app.add_option("--plot", plot_folder,
                  "Write each record's spectrum and tripartite plot (SVG) into DIR, and with --fas "
                  "its Fourier spectra")
@@ -205,6 +211,9 @@ int main(int argc, char** argv) {
     const spectra::parsed_values q = spectra::parse_percentiles(rotd_percentiles);
     if (!q.status.ok()) return command.usage_error("--rotd-percentiles: " + q.status.what);
     o.rotd_percentiles = q.values;
+  }
+  if (const base::status s = sdofspec::read_peaks(peaks, o.peaks); !s.ok()) {
+    return command.usage_error("--peaks: " + s.what);
   }
   if (!units.empty()) {
     o.units = base::parse_unit(units);
@@ -373,6 +382,9 @@ int main(int argc, char** argv) {
       .periods = periods + ": " + std::to_string(o.periods.size()) + " periods from " +
                  base::shortest(*std::min_element(o.periods.begin(), o.periods.end())) + " to " +
                  base::shortest(*std::max_element(o.periods.begin(), o.periods.end())) + " s",
+      .peaks = o.peaks == spectra::peak_rule::continuous
+                   ? "over continuous time, between the samples too"
+                   : "at the samples, with sub-steps of at most a tenth of the period",
       .units =
           "Sd, PGD cm; Sv, PSv, PGV cm/s; Sa, PSa, PGA g; Arias m/s; CAV g s; SI cm; "
           "durations s"};

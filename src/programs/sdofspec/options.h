@@ -11,6 +11,7 @@
 #include "processing/process.h"
 #include "records/registry.h"
 #include "spectra/fourier/smoothing.h"
+#include "spectra/spectrum.h"
 
 namespace sdofspec {
 
@@ -26,6 +27,7 @@ struct options {
   bool rotd = false;
   std::vector<double> rotd_percentiles = {0, 50, 100};  // a rotated row for each, in this order
   bool energy = false;
+  spectra::peak_rule peaks = spectra::peak_rule::sampled;  // --peaks
   bool detrend = false;
   bool intensity_measures = false;  // --ims
   processing::steps processing;     // applied to every component before any measure

@@ -406,13 +406,14 @@ class program {
       const auto at = static_cast<std::ptrdiff_t>(st->from);
       if (x.pair) {
         const spectra::pair_spectrum p = spectra::response_spectrum_of_pair(
-            x.first, x.second, x.dt, periods, r.damping, o_.energy);
+            x.first, x.second, x.dt, periods, r.damping, o_.energy, o_.peaks);
         std::copy(p.first.begin(), p.first.end(), out.first.begin() + at);
         std::copy(p.second.begin(), p.second.end(), out.second.begin() + at);
         std::copy(p.rotated.begin(), p.rotated.end(), out.rotated.begin() + at);
         std::copy(p.rotd.begin(), p.rotd.end(), out.rotd.begin() + at);
       } else {
-        const auto o = spectra::response_spectrum(x.first, x.dt, periods, r.damping, o_.energy);
+        const auto o =
+            spectra::response_spectrum(x.first, x.dt, periods, r.damping, o_.energy, o_.peaks);
         std::copy(o.begin(), o.end(), out.first.begin() + at);
       }
       return;

@@ -399,6 +399,7 @@ TEST(CommandLine, StatusesAndUsage) {
       {"--periods log:1:0.1:5 x.csv", 2, "sdofspec: --periods: periods must be positive"},
       {"--damping 5 x.csv", 2, "sdofspec: --damping:"},
       {"--rotd-percentiles 50,101 x.csv", 2, "sdofspec: --rotd-percentiles: percentiles are"},
+      {"--peaks exact x.csv", 2, "sdofspec: --peaks: sampled or continuous, not 'exact'"},
       {"--units furlong x.csv", 2, "sdofspec: --units:"},
       {"--si-tolerance 0 x.csv", 2, "sdofspec: --si-tolerance: a tolerance is above 0"},
       // The Fourier options: each needs --fas; grids and b that smooth, not with raw.
