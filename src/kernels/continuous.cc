@@ -8,10 +8,6 @@
 
 namespace kernels {
 
-double& peak_of(peak_response& p, ordinate o) {
-  return o == ordinate::displacement ? p.sd : o == ordinate::velocity ? p.sv : p.sa;
-}
-
 shortest_first sort_shortest_first(std::span<const oscillator_coefficients> oscillators) {
   shortest_first s{.order = std::vector<std::size_t>(oscillators.size()), .oscillators = {}};
   for (std::size_t i = 0; i < s.order.size(); ++i) s.order[i] = i;

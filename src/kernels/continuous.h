@@ -55,7 +55,9 @@ void refine_peaks(std::span<const double> ddy, double dt, const first_pass& pass
                   const response::recurrence& r, peak_response& p);
 
 // The peak of a response of p.
-double& peak_of(peak_response& p, ordinate o);
+inline double& peak_of(peak_response& p, ordinate o) {
+  return o == ordinate::displacement ? p.sd : o == ordinate::velocity ? p.sv : p.sa;
+}
 
 // The oscillators shortest period first (order[j]: where oscillator j came from).
 struct shortest_first {

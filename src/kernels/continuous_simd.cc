@@ -65,11 +65,13 @@ void run_windows(std::span<const double> ddy, double dt, std::span<const window_
   using Vec = V<decltype(d)>;
   const vector_coefficients<decltype(d)> k0(d, c, first);
   const vector_coefficients<decltype(d)> k1(d, c, first + (G > 1 ? N : 0));
-  const vector_coefficients<decltype(d)>* const coefficients_of[2] = {&k0, &k1};
+  const vector_coefficients<decltype(d)> k2(d, c, first + (G > 2 ? 2 * N : 0));
+  const vector_coefficients<decltype(d)>* const coefficients_of[3] = {&k0, &k1, &k2};
   const bound_constants<decltype(d)> b0(d, c, first, dt);
   const bound_constants<decltype(d)> b1(d, c, first + (G > 1 ? N : 0), dt);
-  const bound_constants<decltype(d)>* const constants_of[2] = {&b0, &b1};
-  static_assert(G <= 2);
+  const bound_constants<decltype(d)> b2(d, c, first + (G > 2 ? 2 * N : 0), dt);
+  const bound_constants<decltype(d)>* const constants_of[3] = {&b0, &b1, &b2};
+  static_assert(G <= 3);
   Vec x[G], dx[G], sd[G], sv[G], sa[G];
   for (std::size_t g = 0; g < G; ++g) x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
   const auto row = [&](std::size_t w, window_field f, std::size_t g) {
@@ -178,6 +180,8 @@ void RunFirstPass(std::span<const double> ddy, double dt, std::span<const window
   std::size_t first = 0;
   for (; first < count && std::sqrt(oscillators[first].step.w2) * dt > short_step; first += N)
     run_windows<1, true>(ddy, dt, input, c, first, *out, to_come, peaks, count);
+  for (; first + 3 * N <= count; first += 3 * N)
+    run_windows<3, false>(ddy, dt, input, c, first, *out, to_come, peaks, count);
   for (; first + 2 * N <= count; first += 2 * N)
     run_windows<2, false>(ddy, dt, input, c, first, *out, to_come, peaks, count);
   for (; first < count; first += N)
