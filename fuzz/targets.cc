@@ -33,6 +33,7 @@
 #include "spectra/fourier/smoothing.h"
 #include "spectra/grids.h"
 #include "spectra/inelastic/options.h"
+#include "support/reference_decimal.h"
 #include "support/reference_fields.h"
 #include "tables/columns.h"
 #include "textio/fields.h"
@@ -280,6 +281,84 @@ std::string check_records_fixed(const std::uint8_t* data, std::size_t size) {
     for (std::size_t k = 0; k < read; ++k) {
       if (!std::isfinite(values[k])) return "a field read as a value that is not finite";
     }
+  }
+  return {};
+}
+
+// The lines of values read one by one, as read_values read them before it found full lines by
+// their length: whether the values read, the same values, or the line where reading stopped.
+base::status read_values_line_by_line(records::line_reader& lines,
+                                      const records::fortran_format& format, std::size_t n,
+                                      std::vector<double>& values,
+                                      const std::optional<double>& blank) {
+  values.assign(n, 0);
+  const auto per_line = static_cast<std::size_t>(format.count);
+  for (std::size_t done = 0; done < n; done += per_line) {
+    if (lines.at_end()) return base::failure_at_line(lines.line(), "end");
+    const std::size_t want = std::min(per_line, n - done);
+    const std::string_view line = lines.next();
+    if (records::read_fields(line, format, want, values.data() + done, blank) != want) {
+      return base::failure_at_line(lines.line(), "field");
+    }
+    const std::size_t used = want * static_cast<std::size_t>(format.width);
+    if (!blank && used < line.size() &&
+        line.substr(used).find_first_not_of(" \t\r") != std::string_view::npos) {
+      return base::failure_at_line(lines.line(), "more");
+    }
+  }
+  return {};
+}
+
+std::string check_decimals(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  // The scanner from every position, against the plain one it replaced: the same end and the
+  // same bits. Each scan sees at most 100 bytes, which hold more digits than the fast path
+  // takes, so that long inputs stay quick to check.
+  const char* const text_end = text.data() + text.size();
+  for (const char* p = text.data(); p != text_end; ++p) {
+    const char* const end = p + std::min<std::ptrdiff_t>(text_end - p, 100);
+    double fast = -7.25, plain = -7.25;
+    const char* const fast_end = base::scan_decimal(p, end, fast);
+    const char* const plain_end = reference::scan_decimal(p, end, plain);
+    if (fast_end != plain_end ||
+        std::bit_cast<std::uint64_t>(fast) != std::bit_cast<std::uint64_t>(plain)) {
+      return "scan_decimal differs from the plain scanner on '" +
+             std::string(p, static_cast<std::size_t>(std::min<std::ptrdiff_t>(end - p, 40))) + "'";
+    }
+  }
+  // The first line as a format, the rest as its lines of values (count from the first byte,
+  // blank fields allowed or not from its top bit): read_values reads what the line-by-line
+  // reading reads, and fails where it fails, unless it finds the text too short at once.
+  const std::size_t first_end = text.find('\n');
+  const auto format = records::parse_fortran_format(text.substr(0, first_end));
+  if (!format || first_end == std::string_view::npos) return {};
+  const std::string_view rest = text.substr(first_end + 1);
+  const std::size_t lines_of_rest =
+      1 + static_cast<std::size_t>(std::count(rest.begin(), rest.end(), '\n'));
+  const auto per_line = static_cast<std::size_t>(format->count);
+  const std::size_t n = lines_of_rest * per_line - data[0] % per_line;
+  if (n > 100000) return {};  // the reading line by line takes room for n values
+  const std::optional<double> blank = data[0] & 0x80 ? std::optional<double>(-999) : std::nullopt;
+  records::line_reader fast_lines(rest), plain_lines(rest);
+  std::vector<double> fast, plain;
+  const base::status a = records::read_values(fast_lines, *format, n, fast, "values", blank);
+  const base::status b = read_values_line_by_line(plain_lines, *format, n, plain, blank);
+  if (a.ok() != b.ok()) {
+    if (!a.ok() && a.what.find("too short") != std::string::npos) return {};
+    return "read_values " + std::string(a.ok() ? "reads" : "refuses: " + a.what) +
+           "; line by line it " + (b.ok() ? "reads" : "stops");
+  }
+  if (a.ok()) {
+    for (std::size_t k = 0; k < n; ++k) {
+      if (std::bit_cast<std::uint64_t>(fast[k]) != std::bit_cast<std::uint64_t>(plain[k]))
+        return "read_values reads value " + std::to_string(k + 1) + " otherwise";
+    }
+    if (fast_lines.line() != plain_lines.line() ||
+        fast_lines.remaining() != plain_lines.remaining())
+      return "read_values stops elsewhere";
+  } else if (a.line != b.line && a.what.find("too short") == std::string::npos) {
+    return "read_values fails at line " + std::to_string(a.line) + ", line by line at " +
+           std::to_string(b.line);
   }
   return {};
 }

@@ -33,6 +33,11 @@ std::string check_records(const std::uint8_t* data, std::size_t size);
 // is also parsed as a format line and, where it is one, the second line read by it.
 std::string check_records_fixed(const std::uint8_t* data, std::size_t size);
 
+// The decimal scanner of the text readers from every position of arbitrary bytes, against the
+// plain scanner it replaced: the same end and the same bits. The first line also as a format
+// and the rest read by read_values: what reading line by line reads, or a failure at its line.
+std::string check_decimals(const std::uint8_t* data, std::size_t size);
+
 // sdofspec's and sdofplot's option values and path lists on arbitrary text: periods positive and
 // finite, damping ratios in [0, 1), a tolerance in (0, 0.01], Fourier grids of positive, finite,
 // rising frequencies, a Konno-Ohmachi bandwidth in (0, 1000], paths without line ends or edge

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <system_error>
 
@@ -64,49 +65,51 @@ constexpr double exact_power_of_ten[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
+// The value of the digit at p, or a number above 9 where there is none: one comparison.
+unsigned digit_at(const char* p) {
+  return static_cast<unsigned char>(*p) - unsigned{'0'};
 }
 
 }  // namespace
 
+// Every text reader spends most of its time here: the loops advance one pointer and test each
+// character once; counts come from pointer differences afterwards, and signs (which follow the
+// record's wiggles, so no branch predictor foresees them) are taken without branches.
 const char* scan_decimal(const char* p, const char* end, double& value) {
   const char* const start = p;
-  const bool negative = p < end && *p == '-';
-  if (p < end && (*p == '+' || *p == '-')) ++p;
-  std::uint64_t digits = 0;
-  int count = 0, fraction_digits = 0;
-  for (; p < end && is_digit(*p); ++p, ++count) {
-    digits = digits * 10 + static_cast<unsigned>(*p - '0');
-  }
-  if (p < end && *p == '.') {
-    for (++p; p < end && is_digit(*p); ++p, ++count, ++fraction_digits) {
-      digits = digits * 10 + static_cast<unsigned>(*p - '0');
-    }
+  const bool negative = p != end && *p == '-';
+  p += p != end && (*p == '+' || *p == '-');
+  std::uint64_t digits = 0;  // wraps beyond 19 digits, which then take the slow path
+  const char* const first = p;
+  for (unsigned d; p != end && (d = digit_at(p)) <= 9; ++p) digits = digits * 10 + d;
+  std::ptrdiff_t count = p - first, fraction_digits = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    for (unsigned d; p != end && (d = digit_at(p)) <= 9; ++p) digits = digits * 10 + d;
+    fraction_digits = p - fraction;
+    count += fraction_digits;
   }
   if (count == 0) return nullptr;
+  // An exponent of ten digits or more is held at 10^9, which no fast path takes.
   long exponent = 0;
-  bool exponent_too_long = false;
-  if (p < end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
+  if (p != end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')) {
     const char* e = p + 1;
-    const bool negative_exponent = e < end && *e == '-';
-    if (e < end && (*e == '+' || *e == '-')) ++e;
-    if (!(e < end && is_digit(*e))) return nullptr;
-    for (; e < end && is_digit(*e); ++e) {
-      if (exponent > 99999999)
-        exponent_too_long = true;
-      else
-        exponent = exponent * 10 + (*e - '0');
+    const bool negative_exponent = e != end && *e == '-';
+    e += e != end && (*e == '+' || *e == '-');
+    if (e == end || digit_at(e) > 9) return nullptr;
+    for (unsigned d; e != end && (d = digit_at(e)) <= 9; ++e) {
+      exponent = exponent > 99999999 ? 1000000000 : exponent * 10 + d;
     }
-    if (negative_exponent) exponent = -exponent;
+    exponent = negative_exponent ? -exponent : exponent;
     p = e;
   }
-  const long power = exponent - fraction_digits;
-  if (count <= 19 && !exponent_too_long && digits <= (std::uint64_t{1} << 53) && power >= -22 &&
-      power <= 22) {
+  const long power = exponent - static_cast<long>(fraction_digits);
+  if (count <= 19 && digits <= (std::uint64_t{1} << 53) && power >= -22 && power <= 22) {
+    // Both operands exact, so the one rounding of the division or product is the correctly
+    // rounded value.
     const auto whole = static_cast<double>(digits);
-    const double scale = exact_power_of_ten[power < 0 ? -power : power];
-    const double magnitude = digits == 0 ? 0.0 : power < 0 ? whole / scale : whole * scale;
+    const double magnitude =
+        power < 0 ? whole / exact_power_of_ten[-power] : whole * exact_power_of_ten[power];
     value = negative ? -magnitude : magnitude;
     return p;
   }

@@ -137,39 +137,43 @@ read_result read_at2(std::string_view text, const read_options& options) {
     const std::size_t end = text.find('\n', at);
     at = end == std::string_view::npos ? text.size() : end + 1;
   }
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string_view::npos) end = text.size();
-    std::string_view rest = text.substr(at, end - at);
-    for (;;) {
-      std::size_t start = 0;
-      while (start < rest.size() && is_separator(rest[start])) ++start;
-      rest.remove_prefix(start);
-      if (rest.empty()) break;
-      std::size_t length = 0;
-      while (length < rest.size() && !is_separator(rest[length])) ++length;
-      double value = 0;
-      if (base::scan_decimal(rest.data(), rest.data() + length, value) != rest.data() + length) {
-        return refused(base::failure_at_line(
-            line, "not a number: '" + base::printable(rest.substr(0, length), 20) + "'"));
-      }
-      // Finite in g, a value can still be beyond the doubles in cm/s2.
-      if (!std::isfinite(value * base::standard_gravity)) {
-        return refused(base::failure_at_line(
-            line, "out of range in cm/s2: '" + base::printable(rest.substr(0, length), 20) + "'"));
-      }
-      if (c.acceleration.size() == options.most_samples) {
-        return refused(base::failure_at_line(line,
-                                             "more than the " +
-                                                 std::to_string(options.most_samples) +
-                                                 " samples a component may have",
-                                             0, base::code::limit));
-      }
-      c.acceleration.push_back(value * base::standard_gravity);
-      rest.remove_prefix(length);
+  // Values are scanned where they start, up to the end of the text: a number stops at the first
+  // character that cannot continue it, which must then be a separator or the line's end.
+  const char* p = text.data() + at;
+  const char* const text_end = text.data() + text.size();
+  while (p != text_end) {
+    if (*p == '\n') {
+      ++line;
+      ++p;
+      continue;
     }
-    at = end + 1;
-    ++line;
+    if (is_separator(*p)) {
+      ++p;
+      continue;
+    }
+    double value = 0;
+    const char* const after = base::scan_decimal(p, text_end, value);
+    if (after == nullptr || (after != text_end && *after != '\n' && !is_separator(*after))) {
+      const char* word_end = p;
+      while (word_end != text_end && *word_end != '\n' && !is_separator(*word_end)) ++word_end;
+      const std::string_view word(p, static_cast<std::size_t>(word_end - p));
+      return refused(
+          base::failure_at_line(line, "not a number: '" + base::printable(word, 20) + "'"));
+    }
+    const std::string_view number(p, static_cast<std::size_t>(after - p));
+    // Finite in g, a value can still be beyond the doubles in cm/s2.
+    if (!std::isfinite(value * base::standard_gravity)) {
+      return refused(base::failure_at_line(
+          line, "out of range in cm/s2: '" + base::printable(number, 20) + "'"));
+    }
+    if (c.acceleration.size() == options.most_samples) {
+      return refused(base::failure_at_line(
+          line,
+          "more than the " + std::to_string(options.most_samples) + " samples a component may have",
+          0, base::code::limit));
+    }
+    c.acceleration.push_back(value * base::standard_gravity);
+    p = after;
   }
   if (static_cast<long long>(c.acceleration.size()) != count) {
     std::string_view body = text;

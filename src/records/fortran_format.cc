@@ -77,6 +77,30 @@ inline std::size_t fields_of(std::string_view line, const fortran_format& format
   return n;
 }
 
+// Fields 0 to n - 1 of a line that holds all their columns: whether every one reads (as
+// fields_of reads it).
+inline bool full_fields(const char* data, const fortran_format& format, std::size_t n,
+                        double* values, const std::optional<double>& blank) {
+  const auto width = static_cast<std::size_t>(format.width);
+  const bool integer = format.kind == 'I';
+  for (std::size_t k = 0; k < n; ++k, data += width) {
+    const char* p = data;
+    const char* const end = data + width;
+    while (p != end && *p == ' ') ++p;
+    if (p == end) {
+      if (!blank) return false;
+      values[k] = *blank;
+      continue;
+    }
+    const char* q =
+        integer ? scan_integer(p, end, values[k]) : base::scan_decimal(p, end, values[k]);
+    if (q == nullptr) return false;
+    while (q != end && *q == ' ') ++q;
+    if (q != end) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<fortran_format> parse_fortran_format(std::string_view text) {
@@ -139,6 +163,21 @@ std::string_view line_reader::next() {
   return {start, length};
 }
 
+bool line_reader::next_of_length(std::size_t length, std::string_view& line) {
+  if (length >= text_.size() - at_) return false;
+  const char* const start = text_.data() + at_;
+  std::size_t ending = 1;
+  if (start[length] != '\n') {
+    if (start[length] != '\r' || length + 1 >= text_.size() - at_ || start[length + 1] != '\n')
+      return false;
+    ending = 2;
+  }
+  line = {start, length};
+  at_ += length + ending;
+  ++line_;
+  return true;
+}
+
 std::string_view line_reader::peek() const {
   line_reader copy = *this;
   return copy.next();
@@ -184,7 +223,19 @@ base::status read_values(line_reader& lines, const fortran_format& format, std::
       return base::failure_at_line(lines.line(), "the file ends after " + count_of(done, n, what));
     }
     const std::size_t want = std::min(per_line, n - done);
-    const std::string_view line = lines.next();
+    const std::size_t used = want * static_cast<std::size_t>(format.width);
+    // Nearly every line of values is exactly its fields: read them without searching for the
+    // line's end. Any other line (a short one, one with trailing blanks, one that does not read)
+    // is read again as a line of its own, which gives the messages.
+    const line_reader before = lines;
+    std::string_view line;
+    if (lines.next_of_length(used, line) &&
+        full_fields(line.data(), format, want, values.data() + done, blank)) {
+      done += want;
+      continue;
+    }
+    lines = before;
+    line = lines.next();
     const std::size_t got = fields_of(line, format, want, values.data() + done, blank);
     if (got != want) {
       const std::string_view field = field_at(line, format, got);
@@ -202,7 +253,6 @@ base::status read_values(line_reader& lines, const fortran_format& format, std::
     }
     // Data lines hold what the count and the format say, and no more: a value beyond them is a
     // count that does not match (Fortran would pass over it).
-    const std::size_t used = want * static_cast<std::size_t>(format.width);
     if (!blank && used < line.size() && !base::trim(line.substr(used)).empty()) {
       return base::failure_at_line(lines.line(),
                                    want < per_line ? "more values than the " + std::to_string(n) +

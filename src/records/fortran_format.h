@@ -49,6 +49,10 @@ class line_reader {
   bool at_end() const { return at_ >= text_.size(); }
   // The next line; an empty one at the end.
   std::string_view next();
+  // The next line when it is exactly length bytes before its LF or CR LF, found by looking at
+  // the byte there rather than by searching; false (nothing read) otherwise. The line may hold
+  // LFs of its own: a caller that finds it does not read as expected puts the reader back.
+  bool next_of_length(std::size_t length, std::string_view& line);
   // The next line, left to be read again.
   std::string_view peek() const;
   // The 1-based number of the line next() returned last (0 before the first).

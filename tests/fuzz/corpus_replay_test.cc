@@ -65,5 +65,8 @@ TEST(FuzzCorpus, Processing) {
 TEST(FuzzCorpus, Tables) {
   replay("tables", 6, fuzz::check_tables);
 }
+TEST(FuzzCorpus, Decimals) {
+  replay("decimals", 8, fuzz::check_decimals);
+}
 
 }  // namespace

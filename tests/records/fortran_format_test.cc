@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string_view>
 #include <vector>
 
 namespace records {
@@ -103,6 +104,80 @@ TEST(FortranFormat, ReadsFieldsByWidth) {
         << row.rule;
     values.resize(row.read);
     EXPECT_EQ(values, row.values) << row.rule;
+  }
+}
+
+struct values_row {
+  const char* rule;
+  std::string_view text;
+  std::size_t n;
+  std::vector<double> values;  // read, or none where the reading fails
+  std::size_t line, column;    // of the failure
+  const char* what;
+};
+
+// Full lines are found by their length, any other line by its end: both read the same, and
+// failures name the line and column where reading stopped.
+TEST(FortranFormat, ReadsLinesOfValues) {
+  const values_row rows[] = {
+      {"full lines", "  1.5 -2.5\n  3.5\n", 3, {1.5, -2.5, 3.5}, 0, 0, ""},
+      {"CR LF", "  1.5 -2.5\r\n  3.5\r\n", 3, {1.5, -2.5, 3.5}, 0, 0, ""},
+      {"no line end at the end", "  1.5 -2.5\n  3.5", 3, {1.5, -2.5, 3.5}, 0, 0, ""},
+      {"trailing blanks", "  1.5 -2.5  \n  3.5 \t\n", 3, {1.5, -2.5, 3.5}, 0, 0, ""},
+      {"a short line",
+       "  1.5 -2.5\n  3.5\n  4.5\n",
+       4,
+       {},
+       2,
+       6,
+       "the line ends before value 4 of 4 values"},
+      {"a line end inside a field",
+       "  1.5\n -2.5\n",
+       2,
+       {},
+       1,
+       6,
+       "the line ends before value 2 of 2 values"},
+      {"a blank field", "  1.5     \n", 2, {}, 1, 6, "value 2 of 2 values is blank"},
+      {"a value beyond the line's count",
+       "  1.5 -2.5  7.0\n",
+       2,
+       {},
+       1,
+       11,
+       "more than the 2 values a line of this format holds"},
+      {"a value beyond the count",
+       "  1.5 -2.5\n  3.5  7.0\n",
+       3,
+       {},
+       2,
+       6,
+       "more values than the 3 values announced"},
+      {"a CR inside a line", "  1.5\r-2.5\n", 2, {}, 1, 6, "not a number: '-2.5'"},
+      {"text", "  1.5 -2.x\n", 2, {}, 1, 6, "not a number: '-2.x'"},
+      // Refused before a line is read: at line 0.
+      {"the end of the text",
+       "  1.5 -2.5\n",
+       4,
+       {},
+       0,
+       0,
+       "the rest of the file is too short for the 4 values announced"},
+  };
+  const fortran_format f = *parse_fortran_format("(2F5.1)");
+  for (const values_row& row : rows) {
+    line_reader lines(row.text);
+    std::vector<double> values;
+    const base::status s = read_values(lines, f, row.n, values, "values");
+    if (row.values.empty()) {
+      EXPECT_EQ(s.line, row.line) << row.rule;
+      EXPECT_EQ(s.column, row.column) << row.rule;
+      EXPECT_EQ(s.what, row.what) << row.rule;
+      continue;
+    }
+    EXPECT_TRUE(s.ok()) << row.rule << ": " << s.what;
+    EXPECT_EQ(values, row.values) << row.rule;
+    EXPECT_TRUE(lines.at_end()) << row.rule;
   }
 }
 
