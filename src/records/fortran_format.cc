@@ -51,6 +51,21 @@ std::string_view field_at(std::string_view line, const fortran_format& format, s
   return line.substr(from, static_cast<std::size_t>(format.width));
 }
 
+// One field [p, end): blanks around a number, or all blank (then blank's value, if any).
+inline bool field_value(const char* p, const char* end, bool integer, double& value,
+                        const std::optional<double>& blank) {
+  while (p != end && *p == ' ') ++p;
+  if (p == end) {
+    if (!blank) return false;
+    value = *blank;
+    return true;
+  }
+  const char* q = integer ? scan_integer(p, end, value) : base::scan_decimal(p, end, value);
+  if (q == nullptr) return false;
+  while (q != end && *q == ' ') ++q;
+  return q == end;
+}
+
 // read_fields, inlined where lines of values are read.
 inline std::size_t fields_of(std::string_view line, const fortran_format& format, std::size_t n,
                              double* values, const std::optional<double>& blank) {
@@ -60,19 +75,7 @@ inline std::size_t fields_of(std::string_view line, const fortran_format& format
   for (std::size_t k = 0, from = 0; k < n; ++k, from += width) {
     // The field's columns that the line has: none past its end.
     const std::size_t to = std::min(from + width, line.size());
-    const char* p = data + std::min(from, to);
-    const char* const end = data + to;
-    while (p < end && *p == ' ') ++p;
-    if (p == end) {
-      if (!blank) return k;
-      values[k] = *blank;
-      continue;
-    }
-    const char* q =
-        integer ? scan_integer(p, end, values[k]) : base::scan_decimal(p, end, values[k]);
-    if (q == nullptr) return k;
-    while (q < end && *q == ' ') ++q;
-    if (q != end) return k;
+    if (!field_value(data + std::min(from, to), data + to, integer, values[k], blank)) return k;
   }
   return n;
 }
@@ -84,19 +87,7 @@ inline bool full_fields(const char* data, const fortran_format& format, std::siz
   const auto width = static_cast<std::size_t>(format.width);
   const bool integer = format.kind == 'I';
   for (std::size_t k = 0; k < n; ++k, data += width) {
-    const char* p = data;
-    const char* const end = data + width;
-    while (p != end && *p == ' ') ++p;
-    if (p == end) {
-      if (!blank) return false;
-      values[k] = *blank;
-      continue;
-    }
-    const char* q =
-        integer ? scan_integer(p, end, values[k]) : base::scan_decimal(p, end, values[k]);
-    if (q == nullptr) return false;
-    while (q != end && *q == ' ') ++q;
-    if (q != end) return false;
+    if (!field_value(data, data + width, integer, values[k], blank)) return false;
   }
   return true;
 }
