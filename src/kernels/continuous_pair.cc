@@ -37,9 +37,9 @@ struct angle_peaks_in_blocks {
   }
 };
 
-// A bound on |x c + y s| over the angles of a block whose centre is (cc, cs).
-double over_block(double cc, double cs, double x, double y) {
-  return std::fabs(cc * x + cs * y) + block_half_width * std::sqrt(x * x + y * y);
+// A bound on |x c + y s| over the angles of a block whose centre is (cc, cs), r = |(x, y)|.
+double over_block(double cc, double cs, double x, double y, double r) {
+  return std::fabs(cc * x + cs * y) + block_half_width * r;
 }
 
 // For each block, the largest |cos| and |sin| of its angles (at most those of its centre plus
@@ -96,13 +96,15 @@ void look_at_angles(std::span<const double> u1, std::span<const double> u2,
       const double curvature =
           std::sqrt(b1.curvature[o] * b1.curvature[o] + b2.curvature[o] * b2.curvature[o]) *
           k.eighth_dt2;
+      const double radius[4] = {std::hypot(l1[0], l2[0]), std::hypot(l1[1], l2[1]),
+                                std::hypot(e1[0], e2[0]), std::hypot(e1[1], e2[1])};
       for (std::size_t block = 0; block < angle_blocks; ++block) {
         if (!(reach.c[block] * plain1 + reach.s[block] * plain2 > q.low[block])) continue;
         const double cc = t.centre_c[block], cs = t.centre_s[block];
-        const double line =
-            std::max(over_block(cc, cs, l1[0], l2[0]), over_block(cc, cs, l1[1], l2[1]));
-        const double ends =
-            std::max(over_block(cc, cs, e1[0], e2[0]), over_block(cc, cs, e1[1], e2[1]));
+        const double line = std::max(over_block(cc, cs, l1[0], l2[0], radius[0]),
+                                     over_block(cc, cs, l1[1], l2[1], radius[1]));
+        const double ends = std::max(over_block(cc, cs, e1[0], e2[0], radius[2]),
+                                     over_block(cc, cs, e1[1], e2[1], radius[3]));
         if (!(std::min(line + sine, ends + curvature) * bound_margin > q.low[block])) continue;
         bool raised = false;
         const std::size_t last = std::min<std::size_t>(angles, (block + 1) * angle_block);
@@ -114,6 +116,10 @@ void look_at_angles(std::span<const double> u1, std::span<const double> u2,
           const double size =
               std::max(std::fabs(l1[0] * c + l2[0] * s), std::fabs(l1[1] * c + l2[1] * s)) +
               (ac * b1.sine[o] + as * b2.sine[o]);
+          const double curved = std::max(std::fabs(rotated_ends[0]), std::fabs(rotated_ends[1])) +
+                                (ac * b1.curvature[o] + as * b2.curvature[o]) * k.eighth_dt2;
+          // The cheap bounds first, here; the cubic only where they pass.
+          if (!(std::min(size, curved) * bound_margin > peak)) continue;
           const double bound =
               bound_in_step(rotated_ends, size, ac * b1.curvature[o] + as * b2.curvature[o],
                             ac * b1.fourth[o] + as * b2.fourth[o], k, peak);

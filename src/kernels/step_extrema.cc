@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 namespace kernels {
 namespace {
@@ -46,12 +47,14 @@ response_form form_of(const step_motion& m, ordinate o) {
 }
 
 // The root of g, monotonic on [u, v], where g(u) and g(v) have opposite signs: Newton's method
-// kept inside the bracket (bisection where it would leave it).
-template <class G, class Slope>
-double root_between(const G& g, const Slope& slope, double u, double gu, double v) {
-  double t = u + (v - u) / 2;
+// kept inside the bracket (bisection where it would leave it), from where the chord crosses.
+// g_and_slope(t) gives g(t) and g'(t) together.
+template <class G>
+double root_between(const G& g_and_slope, double u, double gu, double v, double gv) {
+  double t = u + (v - u) * (gu / (gu - gv));
+  if (!(t > u && t < v)) t = u + (v - u) / 2;
   for (int i = 0; i < 100; ++i) {
-    const double gt = g(t);
+    const auto [gt, slope] = g_and_slope(t);
     if (gt == 0) return t;
     if ((gt < 0) == (gu < 0)) {
       u = t;
@@ -59,11 +62,10 @@ double root_between(const G& g, const Slope& slope, double u, double gu, double 
     } else {
       v = t;
     }
-    double next = t - gt / slope(t);
+    double next = t - gt / slope;
     if (!(next > u && next < v)) next = u + (v - u) / 2;
-    if (next == t || v - u <= 4 * std::numeric_limits<double>::epsilon() * std::fabs(t))
-      return next;
-    if (std::fabs(next - t) <= 2 * std::numeric_limits<double>::epsilon() * std::fabs(t)) {
+    if (std::fabs(next - t) <= 2 * std::numeric_limits<double>::epsilon() * std::fabs(t) ||
+        v - u <= 4 * std::numeric_limits<double>::epsilon() * std::fabs(t)) {
       return next;
     }
     t = next;
@@ -178,7 +180,12 @@ double interior_peak(const step_motion& m, ordinate o, double step) {
   const damped_sine g_sine = derivative(m, f.oscillating);
   const damped_sine slope_sine = derivative(m, g_sine);
   const auto g = [&](double t) { return f.k1 + value(m, g_sine, t); };
-  const auto slope = [&](double t) { return value(m, slope_sine, t); };
+  const auto g_and_slope = [&](double t) {
+    const double theta = m.wd * t, decay = std::exp(-(m.hw * t));
+    const double c = std::cos(theta), s = std::sin(theta);
+    return std::pair{f.k1 + decay * (g_sine.p * c + g_sine.q * s),
+                     decay * (slope_sine.p * c + slope_sine.q * s)};
+  };
   const auto at = [&](double t) { return std::fabs(f.k0 + f.k1 * t + value(m, f.oscillating, t)); };
   if (slope_sine.p == 0 && slope_sine.q == 0) return 0;  // g constant: no extremum inside
   // The zeros of g' = exp(-hw t) R cos(wd t - phi): wd t = phi + pi/2 + n pi.
@@ -193,7 +200,7 @@ double interior_peak(const step_motion& m, ordinate o, double step) {
     const double v = zero < step ? zero : step;
     const double gv = g(v);
     if ((gu < 0 && gv > 0) || (gu > 0 && gv < 0)) {
-      peak = std::max(peak, at(root_between(g, slope, u, gu, v)));
+      peak = std::max(peak, at(root_between(g_and_slope, u, gu, v, gv)));
     } else if (gv == 0 && v < step) {
       peak = std::max(peak, at(v));
     }
