@@ -45,6 +45,10 @@ for option in -o --ims --report; do
     "$sdofspec" --periods gmm "$option" rec.csv rec.csv
   cmp -s rec.csv kept.csv || fail "$option replaced the record"
 done
+# The pictures' folder is made before the outputs are opened: a table or the page may go in it.
+expect "the page in a new pictures folder" 0 "" \
+  "$sdofspec" --periods gmm --plot new --report new/page.html -o new/t.csv rec.csv
+[ -s new/page.html ] && [ -s new/t.csv ] || fail "the page or the table not in the new folder"
 expect "-o and --ims on one file" 1 "X: is named by two outputs" \
   "$sdofspec" --periods gmm -o X --ims X rec.csv
 [ -e X ] && fail "X was written"

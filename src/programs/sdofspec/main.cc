@@ -358,6 +358,11 @@ int main(int argc, char** argv) {
     files.add_input(b);
   }
   const int status_of_lists = status;
+  // The folders first: a table or the page may go into the pictures' folder.
+  for (const std::string* folder : {&plot_folder, &processed_folder}) {
+    if (folder->empty()) continue;
+    if (const base::status made = edge::make_output_folder(disk, *folder); !made.ok()) fail(made);
+  }
   base::status why;
   const auto table = files.claim(output, why);
   if (!table) fail(why);
@@ -366,10 +371,6 @@ int main(int argc, char** argv) {
   if (!inelastic.empty() && !(inelastic_table = files.claim(inelastic, why))) fail(why);
   if (!fas.empty() && !(fourier_table = files.claim(fas, why))) fail(why);
   if (!page.empty() && !(report_page = files.claim(page, why))) fail(why);
-  for (const std::string* folder : {&plot_folder, &processed_folder}) {
-    if (folder->empty()) continue;
-    if (const base::status made = edge::make_output_folder(disk, *folder); !made.ok()) fail(made);
-  }
   if (status != status_of_lists) return status;  // nothing computed: an output could not be had
 
   std::vector<base::status> picture_failures;
