@@ -17,11 +17,11 @@ namespace kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// The bounds of one vector of oscillators: a row of the lanes table for each constant.
+// The constants of the bounds (step_extrema.h's bound_constants) of one vector of oscillators.
 template <class D>
-struct bound_constants {
+struct vector_bounds {
   V<D> hw, two_hw, w, w2, wd2, inverse_wd, minus_inverse_w2, eighth_dt2, dt;
-  bound_constants(D d, const lanes& c, std::size_t lane, double step) {
+  vector_bounds(D d, const lanes& c, std::size_t lane, double step) {
     const auto row = [&](bound_factor f) {
       return hn::LoadU(d, c.of(static_cast<int>(hw2) + static_cast<int>(f), lane));
     };
@@ -40,10 +40,10 @@ struct bound_constants {
 
 // Bounds on |x|, |x'| and |x'' + a| over an interval from bounds on their size (size_*) and
 // their values at the ends of its steps (at_*): each within M dt^2 / 8 of the line between its
-// values at a step's ends, M the bound on its second derivative (continuous.cc).
+// values at a step's ends, M the bound on its second derivative (step_extrema.cc).
 template <class D>
-HWY_INLINE void curvature_bounds(const bound_constants<D>& k, V<D> size_x, V<D> size_dx,
-                                 V<D> size_a, V<D> at_x, V<D> at_dx, V<D> at_a, V<D> largest_a,
+HWY_INLINE void curvature_bounds(const vector_bounds<D>& k, V<D> size_x, V<D> size_dx, V<D> size_a,
+                                 V<D> at_x, V<D> at_dx, V<D> at_a, V<D> largest_a,
                                  V<D> largest_slope, V<D>& bx, V<D>& bdx, V<D>& ba) {
   const V<D> m_x = hn::Add(size_a, largest_a);
   const V<D> m_dx = hn::Add(hn::Add(hn::Mul(k.two_hw, m_x), hn::Mul(k.w2, size_dx)), largest_slope);
@@ -67,10 +67,10 @@ void run_windows(std::span<const double> ddy, double dt, std::span<const window_
   const vector_coefficients<decltype(d)> k1(d, c, first + (G > 1 ? N : 0));
   const vector_coefficients<decltype(d)> k2(d, c, first + (G > 2 ? 2 * N : 0));
   const vector_coefficients<decltype(d)>* const coefficients_of[3] = {&k0, &k1, &k2};
-  const bound_constants<decltype(d)> b0(d, c, first, dt);
-  const bound_constants<decltype(d)> b1(d, c, first + (G > 1 ? N : 0), dt);
-  const bound_constants<decltype(d)> b2(d, c, first + (G > 2 ? 2 * N : 0), dt);
-  const bound_constants<decltype(d)>* const constants_of[3] = {&b0, &b1, &b2};
+  const vector_bounds<decltype(d)> b0(d, c, first, dt);
+  const vector_bounds<decltype(d)> b1(d, c, first + (G > 1 ? N : 0), dt);
+  const vector_bounds<decltype(d)> b2(d, c, first + (G > 2 ? 2 * N : 0), dt);
+  const vector_bounds<decltype(d)>* const constants_of[3] = {&b0, &b1, &b2};
   static_assert(G <= 3);
   Vec x[G], dx[G], sd[G], sv[G], sa[G];
   for (std::size_t g = 0; g < G; ++g) x[g] = dx[g] = sd[g] = sv[g] = sa[g] = hn::Zero(d);
@@ -98,7 +98,7 @@ void run_windows(std::span<const double> ddy, double dt, std::span<const window_
         const vector_coefficients<decltype(d)>& kg = *coefficients_of[g];
         if constexpr (closed_form) {
           // As motion_in_step and look_inside (continuous.cc), from the state at the step's start.
-          const bound_constants<decltype(d)>& q = *constants_of[g];
+          const vector_bounds<decltype(d)>& q = *constants_of[g];
           const Vec beta = hn::Mul(hn::Set(d, slope), q.minus_inverse_w2);
           const Vec alpha = hn::Mul(hn::Add(ddyf, hn::Mul(q.two_hw, beta)), q.minus_inverse_w2);
           const Vec cc = hn::Sub(x[g], alpha);
@@ -133,7 +133,7 @@ void run_windows(std::span<const double> ddy, double dt, std::span<const window_
     for (std::size_t g = 0; g < G; ++g) {
       if constexpr (!closed_form) {
         // W at the samples at most sqrt((|x'| + hw |x|)^2 + wd^2 x^2), and then over the steps.
-        const bound_constants<decltype(d)>& q = *constants_of[g];
+        const vector_bounds<decltype(d)>& q = *constants_of[g];
         const Vec largest_a = hn::Set(d, input[w].largest_a);
         const Vec slow = hn::Add(fv[g], hn::Mul(q.hw, fx[g]));
         const Vec reach = hn::Mul(
