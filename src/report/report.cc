@@ -139,6 +139,7 @@ writer::writer(picture_writer write_picture, edge::output_file* page, edge::disk
                const std::string& scratch_folder, run_info info, plot::spectrum_scale scale)
     : write_picture_(std::move(write_picture)),
       scale_(scale),
+      spectra_note_(info.continuous_peaks ? ", peaks between samples" : ""),
       page_(page),
       disk_(disk),
       scratch_folder_(scratch_folder) {
@@ -150,10 +151,13 @@ writer::writer(picture_writer write_picture, edge::output_file* page, edge::disk
       "<meta name=\"viewport\" content=\"width=device-width\">\n<title>" +
       html(info.title) + "</title>\n<style>\n" + style + "</style>\n</head>\n<body>\n<h1>" +
       html(info.title) + "</h1>\n<table class=\"run\">\n";
+  std::string peaks = info.continuous_peaks
+                          ? "over continuous time, between the samples too"
+                          : "at the samples, with sub-steps of at most a tenth of the period";
   for (const auto& [what, value] :
        {std::pair{"Program", &info.version}, std::pair{"Run", &info.date},
         std::pair{"Command", &info.command_line}, std::pair{"Damping", &info.dampings},
-        std::pair{"Periods", &info.periods}, std::pair{"Peaks", &info.peaks},
+        std::pair{"Periods", &info.periods}, std::pair{"Peaks", &peaks},
         std::pair{"Units", &info.units}}) {
     head += "<tr><th>" + std::string(what) + "</th><td>" + html(*value) + "</td></tr>\n";
   }
@@ -192,8 +196,9 @@ void writer::failed(const base::status& s) {
 
 void writer::record(const record_result& r) {
   const std::vector<plot::spectrum_curve> curves = curves_of(r);
-  const std::string spectrum = plot::render(plot::spectrum_figure(r.title, curves, scale_));
-  const std::string tripartite = plot::render(plot::tripartite_figure(r.title, curves));
+  const std::string spectra_title = r.title + spectra_note_;
+  const std::string spectrum = plot::render(plot::spectrum_figure(spectra_title, curves, scale_));
+  const std::string tripartite = plot::render(plot::tripartite_figure(spectra_title, curves));
   // The record itself, as processed and as recorded.
   const auto record_picture = [&](const std::vector<component_histories>& h, const char* how) {
     plot::record_histories p{.title = r.title + how, .dt = r.dt, .components = {}};

@@ -20,14 +20,14 @@ namespace report {
 
 // What the page says was run.
 struct run_info {
-  std::string title;         // "Response spectra"
-  std::string version;       // "sdofspec 1.2.0"
-  std::string date;          // UTC, ISO 8601
-  std::string command_line;  // as typed, quoted where a shell needs it
-  std::string dampings;      // "0.02, 0.05"
-  std::string periods;       // "nga-west2: 111 periods from 0.01 to 20 s"
-  std::string peaks;         // where the spectra's peaks are taken
-  std::string units;         // the units of the tables
+  std::string title;              // "Response spectra"
+  std::string version;            // "sdofspec 1.2.0"
+  std::string date;               // UTC, ISO 8601
+  std::string command_line;       // as typed, quoted where a shell needs it
+  std::string dampings;           // "0.02, 0.05"
+  std::string periods;            // "nga-west2: 111 periods from 0.01 to 20 s"
+  bool continuous_peaks = false;  // the spectra's peaks over continuous time, not at the samples
+  std::string units;              // the units of the tables
 };
 
 class writer final : public record_sink {
@@ -54,6 +54,7 @@ class writer final : public record_sink {
 
   picture_writer write_picture_;
   plot::spectrum_scale scale_;
+  std::string spectra_note_;  // after the record's name in the spectra's titles
   edge::output_file* page_;
   edge::disk& disk_;
   std::string scratch_folder_;

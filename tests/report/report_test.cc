@@ -46,8 +46,10 @@ TEST(Report, EveryRecordAndFailureOnOnePage) {
               .command_line = "sdofspec --report report.html a.csv b.csv",
               .dampings = "0.05",
               .periods = "0.1,1",
+              .continuous_peaks = true,
               .units = "g"});
     record_result a = record_of("a.csv", 1.95e-17);  // zero within rounding
+    a.title = "a.csv";
     a.fourier = {{.label = "N",
                   .df = 0.5,
                   .raw = {0, 1, 2, 1},
@@ -64,7 +66,9 @@ TEST(Report, EveryRecordAndFailureOnOnePage) {
   const auto at = [&](const std::string& what) { return text.find(what); };
   for (const char* wanted :
        {"sdofspec 9", "2026-12-09T00:00:00Z", "sdofspec --report report.html a.csv b.csv",
-        ">bad.csv</td>", "line 3: not a number", "2 records computed, 1 failed"}) {
+        ">bad.csv</td>", "line 3: not a number", "2 records computed, 1 failed",
+        // The rule of the peaks, in the header and in the spectra's titles.
+        "<td>over continuous time", "Response spectrum: a.csv, peaks between samples"}) {
     EXPECT_NE(at(wanted), std::string::npos) << wanted;
   }
   // The table holds both records before their sections; the zero PGA reads 0.

@@ -383,9 +383,7 @@ int main(int argc, char** argv) {
       .periods = periods + ": " + std::to_string(o.periods.size()) + " periods from " +
                  base::shortest(*std::min_element(o.periods.begin(), o.periods.end())) + " to " +
                  base::shortest(*std::max_element(o.periods.begin(), o.periods.end())) + " s",
-      .peaks = o.peaks == spectra::peak_rule::continuous
-                   ? "over continuous time, between the samples too"
-                   : "at the samples, with sub-steps of at most a tenth of the period",
+      .continuous_peaks = o.peaks == spectra::peak_rule::continuous,
       .units =
           "Sd, PGD cm; Sv, PSv, PGV cm/s; Sa, PSa, PGA g; Arias m/s; CAV g s; SI cm; "
           "durations s"};
