@@ -265,9 +265,10 @@ def test_the_gil_is_released_while_the_library_computes():
     call = time.perf_counter() - start
     stop.set()
     counter.join()
-    during = np.array([t for t in ticks if start <= t <= start + call])
-    longest_stop = np.diff(np.concatenate([[start], during, [start + call]])).max()
-    assert longest_stop < 0.5 * call, f"a call of {call:.3f} s stopped the counter {longest_stop:.3f} s"
+    # With the GIL held the counter could not run at all while the call lasts; on a loaded
+    # machine it may wait for a core, so only its running in the call's middle third is asked.
+    middle = [t for t in ticks if start + call / 3 <= t <= start + 2 * call / 3]
+    assert middle, f"the counter stood still through the middle of a call of {call:.3f} s"
 
     # Two threads calling at once compute at once: their calls overlap in time (with the GIL
     # held, one would wait for the other to return), whatever else runs on the cores.
