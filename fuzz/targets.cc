@@ -5,12 +5,15 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "base/paths.h"
 #include "base/physics.h"
+#include "kernels/continuous.h"
 #include "plot/options.h"
 #include "plot/outputs.h"
 #include "processing/butterworth.h"
@@ -664,6 +667,57 @@ std::string check_tables(const std::uint8_t* data, std::size_t size) {
     }
   }
   if (tables::write_table(again.columns) != written) return "a table written twice differs";
+  return {};
+}
+
+}  // namespace fuzz
+
+namespace fuzz {
+
+std::string check_continuous(const std::uint8_t* data, std::size_t size) {
+  if (size < 6) return {};
+  // Damping from the first byte; three periods from dt / 8 to 256 dt from the next three; the
+  // scale of the samples from the fifth; the samples, 16-bit integers, from the rest.
+  constexpr double dt = 0.01;
+  const double dampings[] = {0, 0.02, 0.05, 0.3, 0.9};
+  const double h = dampings[data[0] % 5];
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  for (int i = 1; i <= 3; ++i) {
+    const double period = dt * std::exp2((data[i] % 96) / 8.0 - 3);
+    oscillators.push_back(kernels::coefficients(h, 2 * std::numbers::pi / period, dt, false));
+  }
+  const double scale = std::pow(10.0, data[4] % 16 - 8);
+  std::vector<double> a;
+  for (std::size_t i = 5; i + 1 < size && a.size() < 96; i += 2) {
+    a.push_back(scale * static_cast<std::int16_t>(data[i] | data[i + 1] << 8));
+  }
+  if (a.size() < 2) return {};
+  std::vector<kernels::peak_response> fast(3), slow(3), sampled(3);
+  kernels::run_continuous(a, dt, oscillators, fast);
+  kernels::run_continuous_scalar(a, dt, oscillators, slow);
+  kernels::run_batch({.ddy = a, .step = dt, .oscillators = oscillators}, sampled);
+  for (std::size_t i = 0; i < 3; ++i) {
+    const double got[3] = {fast[i].sd, fast[i].sv, fast[i].sa};
+    const double want[3] = {slow[i].sd, slow[i].sv, slow[i].sa};
+    const double at_samples[3] = {sampled[i].sd, sampled[i].sv, sampled[i].sa};
+    for (int o = 0; o < 3; ++o) {
+      if (std::bit_cast<std::uint64_t>(got[o]) != std::bit_cast<std::uint64_t>(want[o])) {
+        return "the bounded kernel misses a peak its definition finds";
+      }
+      if (!(got[o] >= at_samples[o])) return "a continuous peak under the peak at the samples";
+    }
+  }
+  // A pair of the two halves at the first period: every angle as its definition has it.
+  const std::size_t half = a.size() / 2;
+  if (half < 2 || half > 24) return {};
+  const std::span<const double> u1(a.data(), half), u2(a.data() + half, half);
+  std::vector<kernels::pair_response> pair(1), pair_slow(1);
+  kernels::run_continuous_pair(u1, u2, dt, std::span(oscillators).first(1), pair);
+  kernels::run_continuous_pair_scalar(u1, u2, dt, std::span(oscillators).first(1), pair_slow);
+  if (pair[0].sd != pair_slow[0].sd || pair[0].sv != pair_slow[0].sv ||
+      pair[0].sa != pair_slow[0].sa) {
+    return "the bounded pair kernel misses an angle's peak its definition finds";
+  }
   return {};
 }
 

@@ -72,4 +72,10 @@ std::string check_records_seismo(const std::uint8_t* data, std::size_t size);
 // text when written again.
 std::string check_tables(const std::uint8_t* data, std::size_t size);
 
+// The peaks over continuous time on arbitrary samples, dampings and periods (from an eighth of
+// the interval to 256 intervals): the bounded kernels, of components and of a pair's angles,
+// find what their definitions (which look inside every step) find, to the bit, and never less
+// than the peaks at the samples.
+std::string check_continuous(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

@@ -68,5 +68,8 @@ TEST(FuzzCorpus, Tables) {
 TEST(FuzzCorpus, Decimals) {
   replay("decimals", 8, fuzz::check_decimals);
 }
+TEST(FuzzCorpus, Continuous) {
+  replay("continuous", 4, fuzz::check_continuous);
+}
 
 }  // namespace
