@@ -96,10 +96,20 @@ void look_at_angles(std::span<const double> u1, std::span<const double> u2,
       const double curvature =
           std::sqrt(b1.curvature[o] * b1.curvature[o] + b2.curvature[o] * b2.curvature[o]) *
           k.eighth_dt2;
-      const double radius[4] = {std::hypot(l1[0], l2[0]), std::hypot(l1[1], l2[1]),
-                                std::hypot(e1[0], e2[0]), std::hypot(e1[1], e2[1])};
+      // The radii of the lines' and values' ends, once a step passes a block's reach.
+      double radius[4];
+      bool radii_known = false;
       for (std::size_t block = 0; block < angle_blocks; ++block) {
         if (!(reach.c[block] * plain1 + reach.s[block] * plain2 > q.low[block])) continue;
+        if (!radii_known) {
+          const double* ends[4][2] = {
+              {&l1[0], &l2[0]}, {&l1[1], &l2[1]}, {&e1[0], &e2[0]}, {&e1[1], &e2[1]}};
+          for (int i = 0; i < 4; ++i) {
+            const double x = *ends[i][0], y = *ends[i][1];
+            radius[i] = std::sqrt(x * x + y * y);
+          }
+          radii_known = true;
+        }
         const double cc = t.centre_c[block], cs = t.centre_s[block];
         const double line = std::max(over_block(cc, cs, l1[0], l2[0], radius[0]),
                                      over_block(cc, cs, l1[1], l2[1], radius[1]));
@@ -108,18 +118,29 @@ void look_at_angles(std::span<const double> u1, std::span<const double> u2,
         if (!(std::min(line + sine, ends + curvature) * bound_margin > q.low[block])) continue;
         bool raised = false;
         const std::size_t last = std::min<std::size_t>(angles, (block + 1) * angle_block);
-        for (std::size_t a = block * angle_block; a < last; ++a) {
-          const double c = t.c[a], s = t.s[a], ac = std::fabs(c), as = std::fabs(s);
+        // The cheap bounds of the block's angles side by side (a loop the compiler puts in
+        // vectors); the cubic only where they pass.
+        const std::size_t first_angle = block * angle_block;
+        double sizes[angle_block], cheap[angle_block];
+        for (std::size_t i = 0; i < angle_block; ++i) {
+          const double c = t.c[first_angle + i], s = t.s[first_angle + i];
+          const double ac = std::fabs(c), as = std::fabs(s);
+          const double line0 = std::fabs(l1[0] * c + l2[0] * s);
+          const double line1 = std::fabs(l1[1] * c + l2[1] * s);
+          const double end0 = std::fabs(e1[0] * c + e2[0] * s);
+          const double end1 = std::fabs(e1[1] * c + e2[1] * s);
+          sizes[i] = (line0 > line1 ? line0 : line1) + (ac * b1.sine[o] + as * b2.sine[o]);
+          const double curved = (end0 > end1 ? end0 : end1) +
+                                (ac * b1.curvature[o] + as * b2.curvature[o]) * k.eighth_dt2;
+          cheap[i] = (sizes[i] < curved ? sizes[i] : curved) * bound_margin;
+        }
+        for (std::size_t a = first_angle; a < last; ++a) {
           double& peak = (*q.peaks)[a];
+          if (!(cheap[a - first_angle] > peak)) continue;
+          const double c = t.c[a], s = t.s[a], ac = std::fabs(c), as = std::fabs(s);
           const double rotated_ends[4] = {e1[0] * c + e2[0] * s, e1[1] * c + e2[1] * s,
                                           e1[2] * c + e2[2] * s, e1[3] * c + e2[3] * s};
-          const double size =
-              std::max(std::fabs(l1[0] * c + l2[0] * s), std::fabs(l1[1] * c + l2[1] * s)) +
-              (ac * b1.sine[o] + as * b2.sine[o]);
-          const double curved = std::max(std::fabs(rotated_ends[0]), std::fabs(rotated_ends[1])) +
-                                (ac * b1.curvature[o] + as * b2.curvature[o]) * k.eighth_dt2;
-          // The cheap bounds first, here; the cubic only where they pass.
-          if (!(std::min(size, curved) * bound_margin > peak)) continue;
+          const double size = sizes[a - first_angle];
           const double bound =
               bound_in_step(rotated_ends, size, ac * b1.curvature[o] + as * b2.curvature[o],
                             ac * b1.fourth[o] + as * b2.fourth[o], k, peak);
