@@ -30,6 +30,21 @@ spectral_ordinate ordinate(const kernels::peak_response& p, double period) {
   return o;
 }
 
+// The oscillators at one step per sample, in the periods' order: the continuous peaks' kernels.
+std::vector<kernels::oscillator_coefficients> one_step_oscillators(std::span<const double> periods,
+                                                                   double dt, double damping) {
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  for (double period : periods) {
+    oscillators.push_back(kernels::coefficients(damping, circular_frequency(period), dt, false));
+  }
+  return oscillators;
+}
+
+// The input energies of a component (from the kernel that integrates them, over the sub-steps)
+// put beside peaks taken otherwise.
+void add_energies(std::span<const double> acceleration, double dt, std::span<const double> periods,
+                  double damping, std::vector<spectral_ordinate>& ordinates);
+
 struct group_batch {
   std::vector<kernels::oscillator_coefficients> oscillators;
   kernels::batch b;
@@ -149,22 +164,12 @@ std::vector<spectral_ordinate> response_spectrum(std::span<const double> acceler
                                                  std::span<const double> periods, double damping,
                                                  bool energy, peak_rule rule) {
   if (rule == peak_rule::continuous) {
-    std::vector<spectral_ordinate> result =
-        energy ? response_spectrum(acceleration, dt, periods, damping, true)
-               : std::vector<spectral_ordinate>(periods.size());
-    acceleration = acceleration.subspan(quiet_start(acceleration));
-    std::vector<kernels::oscillator_coefficients> oscillators;
-    for (double period : periods) {
-      oscillators.push_back(kernels::coefficients(damping, circular_frequency(period), dt, false));
-    }
+    const std::span<const double> moving = acceleration.subspan(quiet_start(acceleration));
     std::vector<kernels::peak_response> peaks(periods.size());
-    kernels::run_continuous(acceleration, dt, oscillators, peaks);
-    for (std::size_t i = 0; i < periods.size(); ++i) {
-      spectral_ordinate o = ordinate(peaks[i], periods[i]);
-      o.relative_energy_velocity = result[i].relative_energy_velocity;
-      o.absolute_energy_velocity = result[i].absolute_energy_velocity;
-      result[i] = o;
-    }
+    kernels::run_continuous(moving, dt, one_step_oscillators(periods, dt, damping), peaks);
+    std::vector<spectral_ordinate> result(periods.size());
+    for (std::size_t i = 0; i < periods.size(); ++i) result[i] = ordinate(peaks[i], periods[i]);
+    if (energy) add_energies(acceleration, dt, periods, damping, result);
     return result;
   }
   acceleration = acceleration.subspan(quiet_start(acceleration));
@@ -243,13 +248,9 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
   std::vector<kernels::pair_response> peaks(periods.size());
   std::vector<std::size_t> order(periods.size());
   if (rule == peak_rule::continuous) {
-    std::vector<kernels::oscillator_coefficients> oscillators;
-    for (std::size_t i = 0; i < periods.size(); ++i) {
-      order[i] = i;
-      oscillators.push_back(
-          kernels::coefficients(damping, circular_frequency(periods[i]), dt, false));
-    }
-    kernels::run_continuous_pair(first, second, dt, oscillators, peaks);
+    for (std::size_t i = 0; i < periods.size(); ++i) order[i] = i;
+    kernels::run_continuous_pair(first, second, dt, one_step_oscillators(periods, dt, damping),
+                                 peaks);
   } else {
     const auto [sorted, oscillators, steps] = most_substeps_first(periods, dt, damping);
     order = sorted;
@@ -276,12 +277,24 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
                          .angle100 = r.sd.angle.back()};
   }
   if (energy) {
-    // The input energies come from the kernel that integrates them (with sampled peaks, its
-    // peaks are the same).
-    result.first = response_spectrum(first, dt, periods, damping, true, rule);
-    result.second = response_spectrum(second, dt, periods, damping, true, rule);
+    add_energies(first, dt, periods, damping, result.first);
+    add_energies(second, dt, periods, damping, result.second);
   }
   return result;
 }
+
+namespace {
+
+void add_energies(std::span<const double> acceleration, double dt, std::span<const double> periods,
+                  double damping, std::vector<spectral_ordinate>& ordinates) {
+  const std::vector<spectral_ordinate> with =
+      response_spectrum(acceleration, dt, periods, damping, true);
+  for (std::size_t i = 0; i < ordinates.size(); ++i) {
+    ordinates[i].relative_energy_velocity = with[i].relative_energy_velocity;
+    ordinates[i].absolute_energy_velocity = with[i].absolute_energy_velocity;
+  }
+}
+
+}  // namespace
 
 }  // namespace spectra
