@@ -60,12 +60,6 @@ const block_reach& reach_of_blocks() {
   return reach;
 }
 
-// The bound on |response| over a step from its bounds, without the cubic.
-double plain_bound(const step_bounds& b, int o, const bound_constants& k) {
-  const double near_ends = std::max(std::fabs(b.ends[o][0]), std::fabs(b.ends[o][1]));
-  return std::min(b.size[o], near_ends + b.curvature[o] * k.eighth_dt2);
-}
-
 // Both components over the steps from..to from their states at from: at each step, for each
 // wanted response, the blocks of angles and then the angles whose bounds pass their peaks get
 // the extrema of the rotated closed form.
@@ -84,8 +78,8 @@ void look_at_angles(std::span<const double> u1, std::span<const double> u2,
     for (int o = 0; o < 3; ++o) {
       if (!wanted[o]) continue;
       angle_peaks_in_blocks& q = blocks[o];
-      const double plain1 = plain_bound(b1, o, k) * bound_margin;
-      const double plain2 = plain_bound(b2, o, k) * bound_margin;
+      const double plain1 = plain_bound(b1.ends[o], b1.size[o], b1.curvature[o], k) * bound_margin;
+      const double plain2 = plain_bound(b2.ends[o], b2.size[o], b2.curvature[o], k) * bound_margin;
       if (!(std::sqrt(plain1 * plain1 + plain2 * plain2) > q.floor)) continue;
       const block_reach& reach = reach_of_blocks();
       const double* e1 = b1.ends[o];

@@ -167,10 +167,14 @@ double hermite_bound(const double e[4], double dt, double slack) {
 
 }  // namespace
 
+double plain_bound(const double ends[4], double size, double curvature, const bound_constants& k) {
+  const double near_ends = std::max(std::fabs(ends[0]), std::fabs(ends[1]));
+  return std::min(size, near_ends + curvature * k.eighth_dt2);
+}
+
 double bound_in_step(const double ends[4], double size, double curvature, double fourth,
                      const bound_constants& k, double limit) {
-  const double near_ends = std::max(std::fabs(ends[0]), std::fabs(ends[1]));
-  const double bound = std::min(size, near_ends + curvature * k.eighth_dt2) * bound_margin;
+  const double bound = plain_bound(ends, size, curvature, k) * bound_margin;
   if (!(bound > limit)) return bound;
   return std::min(bound, hermite_bound(ends, k.dt, fourth * k.dt4_384) * bound_margin);
 }

@@ -52,8 +52,12 @@ step_bounds bounds_in_step(const response::recurrence& r, const bound_constants&
                            response::oscillator_state start, response::oscillator_state end,
                            double a0, double a1);
 
+// A bound on |f| over a step from its ends, size and curvature bounded as above: the smaller of
+// its size and the larger end plus curvature dt^2 / 8 (without the margin).
+double plain_bound(const double ends[4], double size, double curvature, const bound_constants& k);
+
 // A bound on |f| over a step whose ends, size, curvature and fourth derivative are bounded as
-// above, times the margin; first the cheap ones, and where they pass limit, Hermite's cubic
+// above, times the margin; first the plain one, and where it passes limit, Hermite's cubic
 // through the ends.
 double bound_in_step(const double ends[4], double size, double curvature, double fourth,
                      const bound_constants& k, double limit);
