@@ -2,25 +2,19 @@
 the command line's numbers bit for bit where it computes them, independent references where it
 does not yet, the shapes documented, failures as exceptions."""
 
-import csv
 import math
 
 import numpy as np
 import pytest
 
 import sdof
-from conftest import PEER
+from conftest import PEER, table_rows
 
 PERIODS = [0.05, 0.5, 1.0, 3.0]
 # Every processing step at once, and inelastic spectra by both targets.
 STEPS = dict(pre_event=1.0, taper=0.5, highpass=0.1, lowpass=20.0, order=2, baseline=True)
 OPTIONS = ["--periods", "0.05,0.5,1,3", "--pre-event", "1", "--taper", "0.5", "--highpass", "0.1",
            "--lowpass", "20", "--order", "2", "--baseline"]
-
-
-def rows_of(path):
-    with open(path, newline="") as f:
-        return list(csv.DictReader(f))
 
 
 def test_batch_processes_and_gives_inelastic_spectra_as_the_command_line(records, sdofspec):
@@ -44,7 +38,7 @@ def test_batch_processes_and_gives_inelastic_spectra_as_the_command_line(records
 def test_functions_give_the_tables_numbers(records, sdofspec):
     sdofspec(*OPTIONS, "--inelastic", "inelastic.csv", "--ductility", "1,2,4", "-o",
              "spectra.csv", PEER[0])
-    spectra, inelastic = rows_of("spectra.csv"), rows_of("inelastic.csv")
+    spectra, inelastic = table_rows("spectra.csv"), table_rows("inelastic.csv")
     c = sdof.read(PEER[0])[0]
     p = sdof.process(c.acceleration, c.dt, **STEPS)
     assert "; ".join(p.steps) == spectra[0]["processing"]

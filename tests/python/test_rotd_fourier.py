@@ -1,32 +1,21 @@
 """RotD at any percentile and the batch's Fourier table: the command line's numbers and bytes,
 and the rotated spectra of a pair with one silent component in closed form."""
 
-import csv
 
 import numpy as np
 import pytest
 
 import sdof
-from conftest import PEER
+from conftest import PEER, column, table_rows
 
 PERCENTILES = "0,2.5,50,84,100"
 NAMES = ["RotD00", "RotD02.5", "RotD50", "RotD84", "RotD100"]
 
 
-def rows_of(path):
-    with open(path, newline="") as f:
-        return list(csv.DictReader(f))
-
-
-def column(rows, name, **where):
-    return np.array([float(r[name]) if r[name] else np.nan for r in rows
-                     if all(r[k] == v for k, v in where.items())])
-
-
 def test_rotd_is_the_command_lines_rotated_rows(records, sdofspec):
     sdofspec("--rotd", "--rotd-percentiles", PERCENTILES, "--damping", "0.02,0.05", "-o",
              "spectra.csv", *PEER[:2])
-    rows = rows_of("spectra.csv")
+    rows = table_rows("spectra.csv")
     first, second = sdof.read(PEER[0])[0], sdof.read(PEER[1])[0]
     r = sdof.rotd(first.acceleration, second.acceleration, first.dt, damping=[0.02, 0.05],
                   percentiles=[0, 2.5, 50, 84, 100])

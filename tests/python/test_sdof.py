@@ -2,7 +2,6 @@
 types documented, float64 input used without a copy, failures as exceptions, the GIL released
 while the library computes."""
 
-import csv
 import datetime
 import os
 import subprocess
@@ -16,22 +15,11 @@ import numpy as np
 import pytest
 
 import sdof
-from conftest import DATA, EXAMPLES, PEER
+from conftest import DATA, EXAMPLES, PEER, column, table_rows
 
 # The options of the kept golden tables.
 GOLDEN = ["--periods", "gmm", "--damping", "0.02,0.05", "--rotd", "--energy"]
 ALL = PEER + ["elcentro1940-ns-textbook.csv", "CE89146.V2", "np01002p_4225a_a.smc"]
-
-
-def table_rows(path):
-    """A CSV table as sdofspec wrote it, read by Python's own csv module (numbers as float)."""
-    with open(path, newline="") as f:
-        return list(csv.DictReader(f))
-
-
-def column(rows, name, **where):
-    return np.array([float(r[name]) if r[name] else np.nan for r in rows
-                     if all(r[k] == v for k, v in where.items())])
 
 
 def test_batch_is_the_command_line(records, sdofspec):
