@@ -36,7 +36,7 @@ inline constexpr double short_step = 0.6;
 
 struct first_pass {
   std::size_t padded = 0;   // lanes: the oscillator count rounded up to whole vectors
-  std::size_t windows = 0;  // windows run (up to where the peaks settled)
+  std::size_t windows = 0;  // of the record (those past where a group settled hold zeros)
   std::vector<double> of;   // field f of window w, lane l: of[(w * fields + f) * padded + l]
   double at(std::size_t w, window_field f, std::size_t lane) const {
     return of[(w * fields + f) * padded + lane];
