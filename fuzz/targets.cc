@@ -14,6 +14,7 @@
 #include "base/paths.h"
 #include "base/physics.h"
 #include "kernels/continuous.h"
+#include "kernels/pair.h"
 #include "plot/options.h"
 #include "plot/outputs.h"
 #include "processing/butterworth.h"
@@ -36,6 +37,7 @@
 #include "spectra/fourier/smoothing.h"
 #include "spectra/grids.h"
 #include "spectra/inelastic/options.h"
+#include "spectra/spectrum.h"
 #include "support/reference_decimal.h"
 #include "support/reference_fields.h"
 #include "tables/columns.h"
@@ -717,6 +719,83 @@ std::string check_continuous(const std::uint8_t* data, std::size_t size) {
   if (pair[0].sd != pair_slow[0].sd || pair[0].sv != pair_slow[0].sv ||
       pair[0].sa != pair_slow[0].sa) {
     return "the bounded pair kernel misses an angle's peak its definition finds";
+  }
+  return {};
+}
+
+std::string check_pair(const std::uint8_t* data, std::size_t size) {
+  if (size < 7) return {};
+  // Damping from the first byte; three periods from the next three; the scale from the fifth; a
+  // quiet end of 600 zeros when the sixth byte is odd; the samples, 16-bit integers, from the
+  // rest, the first half one component and the second half the other.
+  constexpr double dt = 0.01;
+  const double dampings[] = {0, 0.02, 0.05, 0.3, 0.9};
+  const double h = dampings[data[0] % 5];
+  struct oscillator {
+    int steps;
+    kernels::oscillator_coefficients c;
+  };
+  std::vector<oscillator> by_steps;
+  for (int i = 1; i <= 3; ++i) {
+    const double period = dt * std::exp2((data[i] % 96) / 8.0 - 3);
+    const int k = spectra::substeps(period, dt);
+    by_steps.push_back({k, kernels::coefficients(h, 2 * std::numbers::pi / period, dt / k, false)});
+  }
+  std::stable_sort(by_steps.begin(), by_steps.end(),
+                   [](const oscillator& a, const oscillator& b) { return a.steps > b.steps; });
+  std::vector<kernels::oscillator_coefficients> oscillators;
+  std::vector<int> steps;
+  for (const oscillator& o : by_steps) {
+    oscillators.push_back(o.c);
+    steps.push_back(o.steps);
+  }
+  const double scale = std::pow(10.0, data[4] % 16 - 8);
+  std::vector<double> a;
+  for (std::size_t i = 6; i + 1 < size && a.size() < 1024; i += 2) {
+    a.push_back(scale * static_cast<std::int16_t>(data[i] | data[i + 1] << 8));
+  }
+  const std::size_t half = a.size() / 2;
+  if (half < 2) return {};
+  std::vector<double> first(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(half));
+  std::vector<double> second(a.begin() + static_cast<std::ptrdiff_t>(half),
+                             a.begin() + static_cast<std::ptrdiff_t>(2 * half));
+  if (data[5] % 2 == 1) {
+    first.resize(half + 600, 0.0);
+    second.resize(half + 600, 0.0);
+  }
+  const kernels::pair_batch b{.first = first,
+                              .second = second,
+                              .interval = dt,
+                              .oscillators = oscillators,
+                              .substeps_of = steps};
+  std::vector<kernels::pair_response> fast(3), twin(3);
+  kernels::run_pair(b, fast);
+  kernels::run_pair_scalar(b, twin);
+  const auto same = [](double x, double y) {
+    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (int t = 0; t < kernels::angles; ++t) {
+      if (!same(fast[i].sd[t], twin[i].sd[t]) || !same(fast[i].sv[t], twin[i].sv[t]) ||
+          !same(fast[i].sa[t], twin[i].sa[t])) {
+        return "the pair kernel misses an angle's peak its twin finds";
+      }
+    }
+  }
+  // Each component alone through the batch kernel, one group of sub-steps at a time.
+  for (int side = 0; side < 2; ++side) {
+    for (std::size_t i = 0; i < 3; ++i) {
+      std::vector<kernels::peak_response> alone(1);
+      kernels::run_batch({.ddy = side == 0 ? first : second,
+                          .substeps = steps[i],
+                          .step = dt / steps[i],
+                          .oscillators = std::span(oscillators).subspan(i, 1)},
+                         alone);
+      const kernels::peak_response& p = side == 0 ? fast[i].first : fast[i].second;
+      if (!same(p.sd, alone[0].sd) || !same(p.sv, alone[0].sv) || !same(p.sa, alone[0].sa)) {
+        return "a component's peak in the pair kernel is not the batch kernel's";
+      }
+    }
   }
   return {};
 }

@@ -78,4 +78,10 @@ std::string check_tables(const std::uint8_t* data, std::size_t size);
 // than the peaks at the samples.
 std::string check_continuous(const std::uint8_t* data, std::size_t size);
 
+// The pair kernel (RotD at the samples) on arbitrary samples, dampings and periods (an eighth of
+// the interval to 256 intervals, with their sub-steps), over several windows and with a quiet end
+// when asked: the peaks at every angle of Sd, Sv and Sa equal to the bit those of its scalar twin
+// (every angle at every point), and each component's peaks those of the batch kernel.
+std::string check_pair(const std::uint8_t* data, std::size_t size);
+
 }  // namespace fuzz

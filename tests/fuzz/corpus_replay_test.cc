@@ -71,5 +71,8 @@ TEST(FuzzCorpus, Decimals) {
 TEST(FuzzCorpus, Continuous) {
   replay("continuous", 4, fuzz::check_continuous);
 }
+TEST(FuzzCorpus, Pair) {
+  replay("pair", 4, fuzz::check_pair);
+}
 
 }  // namespace
