@@ -672,27 +672,44 @@ std::string check_tables(const std::uint8_t* data, std::size_t size) {
   return {};
 }
 
-}  // namespace fuzz
+namespace {
 
-namespace fuzz {
+// What the kernels' checks take from their first bytes, at samples dt apart: a damping ratio from
+// the first, three periods from dt / 8 to 256 dt from the next three, and from the fifth the
+// power of ten that scales the samples, 16-bit integers from byte `from` on.
+constexpr double kernel_dt = 0.01;
+
+double damping_of(const std::uint8_t* data) {
+  const double dampings[] = {0, 0.02, 0.05, 0.3, 0.9};
+  return dampings[data[0] % 5];
+}
+
+double period_of(const std::uint8_t* data, int i) {
+  return kernel_dt * std::exp2((data[i] % 96) / 8.0 - 3);
+}
+
+std::vector<double> samples_of(const std::uint8_t* data, std::size_t size, std::size_t from,
+                               std::size_t most) {
+  const double scale = std::pow(10.0, data[4] % 16 - 8);
+  std::vector<double> a;
+  for (std::size_t i = from; i + 1 < size && a.size() < most; i += 2) {
+    a.push_back(scale * static_cast<std::int16_t>(data[i] | data[i + 1] << 8));
+  }
+  return a;
+}
+
+}  // namespace
 
 std::string check_continuous(const std::uint8_t* data, std::size_t size) {
   if (size < 6) return {};
-  // Damping from the first byte; three periods from dt / 8 to 256 dt from the next three; the
-  // scale of the samples from the fifth; the samples, 16-bit integers, from the rest.
-  constexpr double dt = 0.01;
-  const double dampings[] = {0, 0.02, 0.05, 0.3, 0.9};
-  const double h = dampings[data[0] % 5];
+  constexpr double dt = kernel_dt;
+  const double h = damping_of(data);
   std::vector<kernels::oscillator_coefficients> oscillators;
   for (int i = 1; i <= 3; ++i) {
-    const double period = dt * std::exp2((data[i] % 96) / 8.0 - 3);
-    oscillators.push_back(kernels::coefficients(h, 2 * std::numbers::pi / period, dt, false));
+    oscillators.push_back(
+        kernels::coefficients(h, 2 * std::numbers::pi / period_of(data, i), dt, false));
   }
-  const double scale = std::pow(10.0, data[4] % 16 - 8);
-  std::vector<double> a;
-  for (std::size_t i = 5; i + 1 < size && a.size() < 96; i += 2) {
-    a.push_back(scale * static_cast<std::int16_t>(data[i] | data[i + 1] << 8));
-  }
+  const std::vector<double> a = samples_of(data, size, 5, 96);
   if (a.size() < 2) return {};
   std::vector<kernels::peak_response> fast(3), slow(3), sampled(3);
   kernels::run_continuous(a, dt, oscillators, fast);
@@ -725,19 +742,17 @@ std::string check_continuous(const std::uint8_t* data, std::size_t size) {
 
 std::string check_pair(const std::uint8_t* data, std::size_t size) {
   if (size < 7) return {};
-  // Damping from the first byte; three periods from the next three; the scale from the fifth; a
-  // quiet end of 600 zeros when the sixth byte is odd; the samples, 16-bit integers, from the
-  // rest, the first half one component and the second half the other.
-  constexpr double dt = 0.01;
-  const double dampings[] = {0, 0.02, 0.05, 0.3, 0.9};
-  const double h = dampings[data[0] % 5];
+  // A quiet end of 600 zeros when the sixth byte is odd; the samples from the seventh on, the
+  // first half one component and the second half the other.
+  constexpr double dt = kernel_dt;
+  const double h = damping_of(data);
   struct oscillator {
     int steps;
     kernels::oscillator_coefficients c;
   };
   std::vector<oscillator> by_steps;
   for (int i = 1; i <= 3; ++i) {
-    const double period = dt * std::exp2((data[i] % 96) / 8.0 - 3);
+    const double period = period_of(data, i);
     const int k = spectra::substeps(period, dt);
     by_steps.push_back({k, kernels::coefficients(h, 2 * std::numbers::pi / period, dt / k, false)});
   }
@@ -749,11 +764,7 @@ std::string check_pair(const std::uint8_t* data, std::size_t size) {
     oscillators.push_back(o.c);
     steps.push_back(o.steps);
   }
-  const double scale = std::pow(10.0, data[4] % 16 - 8);
-  std::vector<double> a;
-  for (std::size_t i = 6; i + 1 < size && a.size() < 1024; i += 2) {
-    a.push_back(scale * static_cast<std::int16_t>(data[i] | data[i + 1] << 8));
-  }
+  const std::vector<double> a = samples_of(data, size, 6, 1024);
   const std::size_t half = a.size() / 2;
   if (half < 2) return {};
   std::vector<double> first(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(half));
