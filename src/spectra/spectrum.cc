@@ -43,7 +43,14 @@ std::vector<kernels::oscillator_coefficients> one_step_oscillators(std::span<con
 // The input energies of a component (from the kernel that integrates them, over the sub-steps)
 // put beside peaks taken otherwise.
 void add_energies(std::span<const double> acceleration, double dt, std::span<const double> periods,
-                  double damping, std::vector<spectral_ordinate>& ordinates);
+                  double damping, std::vector<spectral_ordinate>& ordinates) {
+  const std::vector<spectral_ordinate> with =
+      response_spectrum(acceleration, dt, periods, damping, true);
+  for (std::size_t i = 0; i < ordinates.size(); ++i) {
+    ordinates[i].relative_energy_velocity = with[i].relative_energy_velocity;
+    ordinates[i].absolute_energy_velocity = with[i].absolute_energy_velocity;
+  }
+}
 
 struct group_batch {
   std::vector<kernels::oscillator_coefficients> oscillators;
@@ -282,19 +289,5 @@ pair_spectrum response_spectrum_of_pair(std::span<const double> first,
   }
   return result;
 }
-
-namespace {
-
-void add_energies(std::span<const double> acceleration, double dt, std::span<const double> periods,
-                  double damping, std::vector<spectral_ordinate>& ordinates) {
-  const std::vector<spectral_ordinate> with =
-      response_spectrum(acceleration, dt, periods, damping, true);
-  for (std::size_t i = 0; i < ordinates.size(); ++i) {
-    ordinates[i].relative_energy_velocity = with[i].relative_energy_velocity;
-    ordinates[i].absolute_energy_velocity = with[i].absolute_energy_velocity;
-  }
-}
-
-}  // namespace
 
 }  // namespace spectra
