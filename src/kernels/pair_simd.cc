@@ -456,16 +456,15 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   // First the farthest point of every window, of every lane: points of the motion all round the
   // figure it draws, which leave few of the points run again below to raise a peak. Those
   // within 20% of the farthest of all come first, so that the limits keep most others out.
-  for (const double share : {0.64, 0.0}) {
+  for (const bool outer : {true, false}) {
     for (int q = 0; q < rotated_ordinates; ++q) {
       for (std::size_t l = 0; l < N; ++l) {
         double farthest = 0;
         for (const window_record& w : kept) farthest = std::max(farthest, w.largest[q][l]);
-        const double least = std::max(farthest * share, s->threshold[q][l]);
         rotation& r = s->of[q][l];
         for (const window_record& w : kept) {
           const double r2 = w.largest[q][l];
-          if (!(r2 > least) || !(r2 > s->threshold[q][l])) continue;
+          if ((r2 > 0.64 * farthest) != outer || !(r2 > s->threshold[q][l])) continue;
           const double x = w.far[q][0][l], y = w.far[q][1][l];
           const int sector = sector_of(x, y);
           if (sector >= 0 && r2 <= r.limit[sector]) continue;
