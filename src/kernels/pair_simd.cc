@@ -418,7 +418,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     for (rotation& r : ordinate) start_rotation(r);
   }
   for (auto& q : s->threshold) std::fill(q, q + N, 0.0);
-  // Lane l's limits are l * sizeof(rotation) bytes from lane 0's.
+  // Lane l's limits are sizeof(rotation) / sizeof(double) * l doubles from lane 0's.
   HWY_ALIGN std::int64_t lane_offsets[N];
   for (std::size_t l = 0; l < N; ++l) {
     lane_offsets[l] = static_cast<std::int64_t>(l * (sizeof(rotation) / sizeof(double)));
@@ -427,14 +427,16 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   const auto fold = [&](auto lanes_of) HWY_ATTR {
     const V along[3][2] = {{p.x1, p.x2}, {p.dx1, p.dx2}, {p.acc1, p.acc2}};
     V r2[3];
+    typename group::M over[3];
     auto passes = hn::FirstN(d, 0);
     for (int q = 0; q < rotated_ordinates; ++q) {
       r2[q] = hn::Add(hn::Mul(along[q][0], along[q][0]), hn::Mul(along[q][1], along[q][1]));
-      passes = hn::Or(passes, hn::Gt(r2[q], hn::Load(d, s->threshold[q])));
+      over[q] = hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), lanes_of);
+      passes = hn::Or(passes, over[q]);
     }
-    if (HWY_LIKELY(hn::AllFalse(d, hn::And(passes, lanes_of)))) return;
+    if (HWY_LIKELY(hn::AllFalse(d, passes))) return;
     for (int q = 0; q < rotated_ordinates; ++q) {
-      auto mq = hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), lanes_of);
+      auto mq = over[q];
       if (hn::AllFalse(d, mq)) continue;
       mq = beyond_limits(d, along[q][0], along[q][1], r2[q], mq, s->of[q][0].limit, lane_offsets);
       const std::uint64_t bits = bits_of(d, mq);
@@ -456,12 +458,12 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   // First the farthest point of every window, of every lane: points of the motion all round the
   // figure it draws, which leave few of the points run again below to raise a peak. Those
   // within 20% of the farthest of all come first, so that the limits keep most others out.
-  for (const bool outer : {true, false}) {
-    for (int q = 0; q < rotated_ordinates; ++q) {
-      for (std::size_t l = 0; l < N; ++l) {
-        double farthest = 0;
-        for (const window_record& w : kept) farthest = std::max(farthest, w.largest[q][l]);
-        rotation& r = s->of[q][l];
+  for (int q = 0; q < rotated_ordinates; ++q) {
+    for (std::size_t l = 0; l < N; ++l) {
+      double farthest = 0;
+      for (const window_record& w : kept) farthest = std::max(farthest, w.largest[q][l]);
+      rotation& r = s->of[q][l];
+      for (const bool outer : {true, false}) {
         for (const window_record& w : kept) {
           const double r2 = w.largest[q][l];
           if ((r2 > 0.64 * farthest) != outer || !(r2 > s->threshold[q][l])) continue;
@@ -471,9 +473,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
           FoldIntoRotation(t, x, y, r2, r);
           s->threshold[q][l] = threshold_of(r.floor);
         }
+        if (r.stale) UpdateLimits(r);
       }
     }
-    refresh();
   }
   // The windows by their largest radius against the largest component peak of each lane.
   std::vector<std::pair<double, std::size_t>> order;

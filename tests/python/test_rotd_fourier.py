@@ -1,7 +1,6 @@
 """RotD at any percentile and the batch's Fourier table: the command line's numbers and bytes,
 and the rotated spectra of a pair with one silent component in closed form."""
 
-
 import numpy as np
 import pytest
 
