@@ -51,7 +51,7 @@ struct rotation {
   // The squared radius under which a point of each sector cannot raise any peak.
   alignas(64) double limit[sectors];
   double floor;
-  bool stale;  // the limits are below what the peaks allow
+  bool stale;  // some peak rose by more than stale_rise since the limits were brought up to date
 };
 
 inline void start_rotation(rotation& r) {
@@ -71,6 +71,22 @@ inline double threshold_of(double floor) {
   return floor * floor * (1 - 1e-11);
 }
 
+// The points of one rotation that passed its limits while a window ran, folded together when it
+// ends: each angle's peak is the largest of its values, whatever their order, and the blocks'
+// lows and the floor are brought up to date once.
+inline constexpr std::size_t waiting_capacity = 64;
+struct waiting {
+  alignas(64) double x[waiting_capacity];
+  alignas(64) double y[waiting_capacity];
+  alignas(64) double r2[waiting_capacity];
+  std::size_t count = 0;
+};
+
+// The sector limits lag the peaks until some peak rises by more than this part since they were
+// last brought up to date: they stay sound (the peaks only rise), and bringing them up to date
+// after every window cost more than the points they would have kept out.
+inline constexpr double stale_rise = 0.2;
+
 }  // namespace kernels
 #endif
 
@@ -79,53 +95,82 @@ namespace kernels {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// Folds a point into the blocks of eight angles that it can raise: those where its projection
-// on the block's centre plus its radius times block_half_width reaches the block's smallest
-// peak. Each angle is computed as the scalar twin computes it. Keeps the block lows and the
-// floor up to date.
-HWY_NOINLINE void FoldIntoRotation(const angle_table& t, double x, double y, double r2,
-                                   rotation& r) {
+template <class D>
+std::uint64_t bits_of(D d, hn::Mask<D> m) {
+  HWY_ALIGN uint8_t bytes[8] = {};
+  hn::StoreMaskBits(d, m, bytes);
+  return bytes[0];
+}
+
+// Folds the waiting points into the blocks of eight angles that each can raise: those where its
+// projection on the block's centre plus its radius times block_half_width reaches the block's
+// smallest peak as it stood before the first of them (the lows only rise: the test stays
+// sound). Each angle is computed as the scalar twin computes it, and takes a value only if it
+// exceeds it, as the twin's maximum does. Then the lows of the blocks raised, and the floor.
+HWY_NOINLINE void FoldPoints(const angle_table& t, waiting& w, rotation& r) {
   const hn::CappedTag<double, angle_block> d;
-  const auto vx = hn::Set(d, x), vy = hn::Set(d, y);
-  const auto slack = hn::Set(d, std::sqrt(r2 * (1 + 1e-12)) * block_half_width);
-  bool changed = false;
-  for (std::size_t b0 = 0; b0 < padded_blocks; b0 += hn::Lanes(d)) {
-    const auto centre = hn::Abs(hn::Add(hn::Mul(vx, hn::Load(d, t.centre_c + b0)),
-                                        hn::Mul(vy, hn::Load(d, t.centre_s + b0))));
-    const auto open = hn::Not(hn::Lt(hn::Add(centre, slack), hn::Load(d, r.block_low + b0)));
-    if (hn::AllFalse(d, open)) continue;
-    HWY_ALIGN uint8_t bits[8];
-    hn::StoreMaskBits(d, open, bits);
-    for (std::size_t k = 0; k < hn::Lanes(d); ++k) {
-      const std::size_t b = b0 + k;
-      if (b >= angle_blocks || !(bits[k / 8] & (1u << (k % 8)))) continue;
-      bool raised = false;
-      for (std::size_t a = b * angle_block; a < (b + 1) * angle_block; a += hn::Lanes(d)) {
-        const auto along =
-            hn::Abs(hn::Add(hn::Mul(vx, hn::Load(d, t.c + a)), hn::Mul(vy, hn::Load(d, t.s + a))));
-        const auto old = hn::Load(d, r.peak + a);
-        if (hn::AllFalse(d, hn::Gt(along, old))) continue;
-        hn::Store(hn::Max(old, along), d, r.peak + a);
-        raised = true;
+  // First the blocks that some point opens, then each of them, its angles kept in registers
+  // while the points are folded in.
+  std::uint32_t any = 0;
+  for (std::size_t i = 0; i < w.count; ++i) {
+    const auto vx = hn::Set(d, w.x[i]), vy = hn::Set(d, w.y[i]);
+    const auto slack = hn::Set(d, std::sqrt(w.r2[i] * (1 + 1e-12)) * block_half_width);
+    std::uint32_t bits = 0;
+    for (std::size_t b0 = 0; b0 < padded_blocks; b0 += hn::Lanes(d)) {
+      const auto centre = hn::Abs(hn::Add(hn::Mul(vx, hn::Load(d, t.centre_c + b0)),
+                                          hn::Mul(vy, hn::Load(d, t.centre_s + b0))));
+      const auto open = hn::Not(hn::Lt(hn::Add(centre, slack), hn::Load(d, r.block_low + b0)));
+      bits |= static_cast<std::uint32_t>(bits_of(d, open)) << b0;
+    }
+    any |= bits;
+  }
+  any &= (std::uint32_t{1} << angle_blocks) - 1;
+  std::uint32_t raised = 0;  // the blocks whose peaks rose
+  bool big_rise = false;     // and whether any rose by more than stale_rise
+  for (std::uint32_t blocks = any; blocks != 0; blocks &= blocks - 1) {
+    const std::size_t b = static_cast<std::size_t>(__builtin_ctz(blocks));
+    for (std::size_t a = b * angle_block; a < (b + 1) * angle_block; a += hn::Lanes(d)) {
+      const auto c = hn::Load(d, t.c + a), sine = hn::Load(d, t.s + a);
+      const auto old = hn::Load(d, r.peak + a);
+      // A point that does not open the block stays below its low, and so below every peak of
+      // it: all are folded, without a branch, in two chains that do not wait for each other.
+      const auto along = [&](std::size_t i) HWY_ATTR {
+        return hn::Abs(hn::Add(hn::Mul(hn::Set(d, w.x[i]), c), hn::Mul(hn::Set(d, w.y[i]), sine)));
+      };
+      auto even = old, odd = old;
+      std::size_t i = 0;
+      for (; i + 2 <= w.count; i += 2) {
+        const auto e = along(i), o = along(i + 1);
+        even = hn::IfThenElse(hn::Gt(e, even), e, even);
+        odd = hn::IfThenElse(hn::Gt(o, odd), o, odd);
       }
-      if (!raised) continue;
-      auto low = hn::Load(d, r.peak + b * angle_block);
-      for (std::size_t a = b * angle_block + hn::Lanes(d); a < (b + 1) * angle_block;
-           a += hn::Lanes(d)) {
-        low = hn::Min(low, hn::Load(d, r.peak + a));
+      if (i < w.count) {
+        const auto e = along(i);
+        even = hn::IfThenElse(hn::Gt(e, even), e, even);
       }
-      r.block_low[b] = hn::GetLane(hn::MinOfLanes(d, low));
-      changed = true;
+      const auto peak = hn::IfThenElse(hn::Gt(odd, even), odd, even);
+      hn::Store(peak, d, r.peak + a);
+      raised |= static_cast<std::uint32_t>(!hn::AllFalse(d, hn::Gt(peak, old))) << b;
+      big_rise |= !hn::AllFalse(d, hn::Gt(peak, hn::Mul(old, hn::Set(d, 1 + stale_rise))));
     }
   }
-  if (changed) {
-    auto low = hn::Load(d, r.block_low);
-    for (std::size_t b = hn::Lanes(d); b < padded_blocks; b += hn::Lanes(d)) {
-      low = hn::Min(low, hn::Load(d, r.block_low + b));
+  w.count = 0;
+  if (raised == 0) return;
+  for (std::uint32_t bits = raised; bits != 0; bits &= bits - 1) {
+    const std::size_t b = static_cast<std::size_t>(__builtin_ctz(bits));
+    auto low = hn::Load(d, r.peak + b * angle_block);
+    for (std::size_t a = b * angle_block + hn::Lanes(d); a < (b + 1) * angle_block;
+         a += hn::Lanes(d)) {
+      low = hn::Min(low, hn::Load(d, r.peak + a));
     }
-    r.floor = hn::GetLane(hn::MinOfLanes(d, low));
-    r.stale = true;
+    r.block_low[b] = hn::GetLane(hn::MinOfLanes(d, low));
   }
+  auto low = hn::Load(d, r.block_low);
+  for (std::size_t b = hn::Lanes(d); b < padded_blocks; b += hn::Lanes(d)) {
+    low = hn::Min(low, hn::Load(d, r.block_low + b));
+  }
+  r.floor = hn::GetLane(hn::MinOfLanes(d, low));
+  r.stale = r.stale || big_rise;
 }
 
 // The limits of the sectors from the block lows (a valid bound: the lows only rise).
@@ -151,26 +196,30 @@ using Vec = hn::Vec<D>;
 template <std::size_t N>
 struct group_state {
   rotation of[rotated_ordinates][N];
+  waiting queue[rotated_ordinates][N];
   alignas(64) double threshold[rotated_ordinates][N];
+
+  void fold_waiting(const angle_table& t, int q, std::size_t l) {
+    FoldPoints(t, queue[q][l], of[q][l]);
+    threshold[q][l] = threshold_of(of[q][l].floor);
+  }
+  void wait(const angle_table& t, int q, std::size_t l, double x, double y, double r2) {
+    waiting& w = queue[q][l];
+    w.x[w.count] = x;
+    w.y[w.count] = y;
+    w.r2[w.count] = r2;
+    if (++w.count == waiting_capacity) fold_waiting(t, q, l);
+  }
 };
 
-// Folds the points of the lanes in bits into their rotations.
+// Queues the points of the lanes in bits for their rotations.
 template <std::size_t N>
-HWY_NOINLINE void FoldLanes(const angle_table& t, group_state<N>& s, int q, const double* u1,
-                            const double* u2, const double* r2, std::uint64_t bits) {
+HWY_NOINLINE void QueueLanes(const angle_table& t, group_state<N>& s, int q, const double* u1,
+                             const double* u2, const double* r2, std::uint64_t bits) {
   for (; bits != 0; bits &= bits - 1) {
     const std::size_t l = static_cast<std::size_t>(__builtin_ctzll(bits));
-    rotation& r = s.of[q][l];
-    FoldIntoRotation(t, u1[l], u2[l], r2[l], r);
-    s.threshold[q][l] = threshold_of(r.floor);
+    s.wait(t, q, l, u1[l], u2[l], r2[l]);
   }
-}
-
-template <class D>
-std::uint64_t bits_of(D d, hn::Mask<D> m) {
-  HWY_ALIGN uint8_t bytes[8] = {};
-  hn::StoreMaskBits(d, m, bytes);
-  return bytes[0];
 }
 
 // The lanes of m whose point (x, y) lies beyond the limit of its sector (rotation::limit of
@@ -192,9 +241,11 @@ HWY_INLINE hn::Mask<D> beyond_limits(D d, Vec<D> x, Vec<D> y, Vec<D> r2, hn::Mas
   return hn::AndNot(hn::And(valid, hn::Le(r2, limit)), m);
 }
 
-// Whether no later sample can raise any rotated peak of the vector: for any angle the rotated
+// Whether no later sample can raise any rotated peak of the vector: for any angle t the rotated
 // motion is the response to the rotated input, and its energy W (see settled) is at most
-// sqrt(W1^2 + W2^2), its input at most |a1| + |a2|.
+// |cos t| W1 + |sin t| W2 <= sqrt(W1^2 + W2^2), its input at most |cos t| |a1| + |sin t| |a2|
+// <= |a1| + |a2|. First against each rotation's smallest peak, then, for the lanes where that
+// fails, angle by angle.
 template <std::size_t N, class D>
 bool rotations_settled(D d, const lanes& c, std::size_t first, const group_state<N>& s, Vec<D> x1,
                        Vec<D> dx1, Vec<D> x2, Vec<D> dx2, const input_ahead& ahead1,
@@ -221,7 +272,41 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, const group_state
       hn::And(hn::Lt(bound, hn::Mul(wd, hn::Load(d, floor[0]))),
               hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, hn::Load(d, floor[1]))),
                       hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2])))));
-  return hn::AllTrue(d, below);
+  if (hn::AllTrue(d, below)) return true;
+
+  HWY_ALIGN double w1[N], w2[N], inverse_hw[N], wd_of[N], scale[rotated_ordinates][N];
+  hn::Store(hn::Sqrt(energy(x1, dx1)), d, w1);
+  hn::Store(hn::Sqrt(energy(x2, dx2)), d, w2);
+  hn::Store(row(inverse_hw_row), d, inverse_hw);
+  hn::Store(wd, d, wd_of);
+  hn::Store(hn::Set(d, 1.0), d, scale[0]);
+  hn::Store(row(w_row), d, scale[1]);
+  hn::Store(w_squared, d, scale[2]);
+  const hn::CappedTag<double, angle_block> da;
+  const angle_table& t = unit_vectors();
+  const auto i1 = hn::Set(da, ahead1.integral), i2 = hn::Set(da, ahead2.integral);
+  const auto l1 = hn::Set(da, ahead1.largest), l2 = hn::Set(da, ahead2.largest);
+  for (std::uint64_t bits = bits_of(d, hn::Not(below)); bits != 0; bits &= bits - 1) {
+    const std::size_t l = static_cast<std::size_t>(__builtin_ctzll(bits));
+    const auto e1 = hn::Set(da, w1[l]), e2 = hn::Set(da, w2[l]);
+    const auto ihw = hn::Set(da, inverse_hw[l]), frequency = hn::Set(da, wd_of[l]);
+    for (int q = 0; q < rotated_ordinates; ++q) {
+      const auto factor = hn::Set(da, scale[q][l] * (1 + 1e-6));
+      const double* peak = s.of[q][l].peak;
+      for (std::size_t a = 0; a < padded_angles; a += hn::Lanes(da)) {
+        const auto cosine = hn::Abs(hn::Load(da, t.c + a)), sine = hn::Abs(hn::Load(da, t.s + a));
+        const auto forced_here =
+            hn::Min(hn::Add(hn::Mul(cosine, i1), hn::Mul(sine, i2)),
+                    hn::Mul(hn::Add(hn::Mul(cosine, l1), hn::Mul(sine, l2)), ihw));
+        const auto energy_here = hn::Add(hn::Mul(cosine, e1), hn::Mul(sine, e2));
+        const auto reach = hn::Mul(hn::Add(energy_here, forced_here), factor);
+        if (!hn::AllTrue(da, hn::Lt(reach, hn::Mul(frequency, hn::Load(da, peak + a))))) {
+          return false;
+        }
+      }
+    }
+  }
+  return true;
 }
 
 // A vector of oscillators from lane first, in two passes. The first runs both components to
@@ -445,13 +530,14 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
       hn::Store(along[q][0], d, u1);
       hn::Store(along[q][1], d, u2);
       hn::Store(r2[q], d, r2q);
-      FoldLanes<N>(t, *s, q, u1, u2, r2q, bits);
+      QueueLanes<N>(t, *s, q, u1, u2, r2q, bits);
     }
   };
   const auto refresh = [&] {
-    for (auto& ordinate : s->of) {
-      for (rotation& r : ordinate) {
-        if (r.stale) UpdateLimits(r);
+    for (int q = 0; q < rotated_ordinates; ++q) {
+      for (std::size_t l = 0; l < N; ++l) {
+        if (s->queue[q][l].count != 0) s->fold_waiting(t, q, l);
+        if (s->of[q][l].stale) UpdateLimits(s->of[q][l]);
       }
     }
   };
@@ -470,9 +556,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
           const double x = w.far[q][0][l], y = w.far[q][1][l];
           const int sector = sector_of(x, y);
           if (sector >= 0 && r2 <= r.limit[sector]) continue;
-          FoldIntoRotation(t, x, y, r2, r);
-          s->threshold[q][l] = threshold_of(r.floor);
+          s->wait(t, q, l, x, y, r2);
         }
+        if (s->queue[q][l].count != 0) s->fold_waiting(t, q, l);
         if (r.stale) UpdateLimits(r);
       }
     }
