@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -51,7 +52,7 @@ struct rotation {
   // The squared radius under which a point of each sector cannot raise any peak.
   alignas(64) double limit[sectors];
   double floor;
-  bool stale;  // some peak rose by more than stale_rise since the limits were brought up to date
+  bool stale;  // a fold raised some peak by more than stale_rise since the limits were taken
 };
 
 inline void start_rotation(rotation& r) {
@@ -59,21 +60,25 @@ inline void start_rotation(rotation& r) {
   std::fill(r.peak + angles, r.peak + padded_angles, HUGE_VAL);  // never the lowest of a block
   std::fill(r.block_low, r.block_low + angle_blocks, 0.0);
   std::fill(r.block_low + angle_blocks, r.block_low + padded_blocks, HUGE_VAL);
-  std::fill(r.limit, r.limit + sectors, 0.0);
+  std::fill(r.limit, r.limit + sectors, -1.0);  // no peak yet: every point may raise one
   r.floor = 0;
   r.stale = false;
 }
 
 // A point whose squared radius is at most this cannot raise any peak: its projection on any
 // angle, rounded, stays under the smallest peak (the margin is far above the rounding of the
-// radius and of the projections, a few units of 2^-53).
+// radius and of the projections, a few units of 2^-53). Where the square overflows, the points
+// whose squares overflow are looked at; where it nears the underflow and rounding is no longer
+// relative, every point is.
 inline double threshold_of(double floor) {
-  return floor * floor * (1 - 1e-11);
+  const double square = floor * floor;
+  if (!(square >= 1e-280)) return -1;
+  return std::min(square, std::numeric_limits<double>::max()) * (1 - 1e-11);
 }
 
 // The points of one rotation that passed its limits while a window ran, folded together when it
-// ends: each angle's peak is the largest of its values, whatever their order, and the blocks'
-// lows and the floor are brought up to date once.
+// ends (or when the queue is full): each angle's peak is the largest of its values, whatever
+// their order, and the blocks' lows and the floor are brought up to date once.
 inline constexpr std::size_t waiting_capacity = 64;
 struct waiting {
   alignas(64) double x[waiting_capacity];
@@ -82,9 +87,10 @@ struct waiting {
   std::size_t count = 0;
 };
 
-// The sector limits lag the peaks until some peak rises by more than this part since they were
-// last brought up to date: they stay sound (the peaks only rise), and bringing them up to date
-// after every window cost more than the points they would have kept out.
+// The sector limits lag the peaks until one fold of a queue raises some peak by more than this
+// part: they stay sound (the peaks only rise). Taken after every window they cost more than
+// the points they kept out; taken when the rises since they were last taken add up to this
+// part, they are taken more often and the kernel is slower.
 inline constexpr double stale_rise = 0.2;
 
 }  // namespace kernels
@@ -114,7 +120,11 @@ HWY_NOINLINE void FoldPoints(const angle_table& t, waiting& w, rotation& r) {
   std::uint32_t any = 0;
   for (std::size_t i = 0; i < w.count; ++i) {
     const auto vx = hn::Set(d, w.x[i]), vy = hn::Set(d, w.y[i]);
-    const auto slack = hn::Set(d, std::sqrt(w.r2[i] * (1 + 1e-12)) * block_half_width);
+    // The radius from the squares, or where they may have underflowed from |x| + |y|; and room
+    // for the rounding of projections near the underflow.
+    const double radius = w.r2[i] >= 1e-280 ? std::sqrt(w.r2[i] * (1 + 1e-12))
+                                            : std::fabs(w.x[i]) + std::fabs(w.y[i]);
+    const auto slack = hn::Set(d, radius * block_half_width + 1e-300);
     std::uint32_t bits = 0;
     for (std::size_t b0 = 0; b0 < padded_blocks; b0 += hn::Lanes(d)) {
       const auto centre = hn::Abs(hn::Add(hn::Mul(vx, hn::Load(d, t.centre_c + b0)),
@@ -183,7 +193,7 @@ HWY_NOINLINE void UpdateLimits(rotation& r) {
       low = hn::Min(low, hn::Mul(hn::Load(d, r.peak + a), hn::Load(d, w.of[s] + a)));
     }
     const double limit = hn::GetLane(hn::MinOfLanes(d, low));
-    r.limit[s] = limit * limit * (1 - 1e-11);
+    r.limit[s] = threshold_of(limit);
   }
   r.stale = false;
 }
@@ -191,8 +201,9 @@ HWY_NOINLINE void UpdateLimits(rotation& r) {
 template <class D>
 using Vec = hn::Vec<D>;
 
-// What a vector of oscillators holds beside its registers: the rotations of each lane, and the
-// squared radius a point must pass to be looked at.
+// What a vector of oscillators holds beside its registers: the rotations of each lane, the
+// points waiting to be folded into them, and the squared radius a point must pass to be looked
+// at.
 template <std::size_t N>
 struct group_state {
   rotation of[rotated_ordinates][N];
@@ -243,13 +254,13 @@ HWY_INLINE hn::Mask<D> beyond_limits(D d, Vec<D> x, Vec<D> y, Vec<D> r2, hn::Mas
 
 // Whether no later sample can raise any rotated peak of the vector: for any angle t the rotated
 // motion is the response to the rotated input, and its energy W (see settled) is at most
-// |cos t| W1 + |sin t| W2 <= sqrt(W1^2 + W2^2), its input at most |cos t| |a1| + |sin t| |a2|
-// <= |a1| + |a2|. First against each rotation's smallest peak, then, for the lanes where that
-// fails, angle by angle.
+// |cos t| W1 + |sin t| W2 <= sqrt(W1^2 + W2^2) (cos^2 + sin^2 is 1 to within the margin), its
+// input at most |cos t| |a1| + |sin t| |a2| <= |a1| + |a2|. First against each rotation's
+// smallest peak, then, for the lanes where that fails, angle by angle.
 template <std::size_t N, class D>
-bool rotations_settled(D d, const lanes& c, std::size_t first, const group_state<N>& s, Vec<D> x1,
-                       Vec<D> dx1, Vec<D> x2, Vec<D> dx2, const input_ahead& ahead1,
-                       const input_ahead& ahead2) {
+bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
+                       const group_state<N>& s, Vec<D> x1, Vec<D> dx1, Vec<D> x2, Vec<D> dx2,
+                       const input_ahead& ahead1, const input_ahead& ahead2) {
   const double* rows = c.of(hw2, first);
   const auto row = [&](bound_factor i) {
     return hn::LoadU(d, rows + static_cast<std::size_t>(i) * c.padded);
@@ -268,10 +279,15 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, const group_state
   for (int q = 0; q < rotated_ordinates; ++q) {
     for (std::size_t l = 0; l < N; ++l) floor[q][l] = s.of[q][l].floor;
   }
-  const auto below =
+  // As in settled, peaks so small that the squares may have underflowed never settle.
+  const auto oscillators = hn::FirstN(d, live);
+  const auto tiny = hn::Not(hn::Gt(hn::Load(d, floor[0]), hn::Set(d, 1e-140)));
+  if (!hn::AllFalse(d, hn::And(tiny, oscillators))) return false;
+  const auto below = hn::Or(
+      hn::Not(oscillators),
       hn::And(hn::Lt(bound, hn::Mul(wd, hn::Load(d, floor[0]))),
               hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, hn::Load(d, floor[1]))),
-                      hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2])))));
+                      hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2]))))));
   if (hn::AllTrue(d, below)) return true;
 
   HWY_ALIGN double w1[N], w2[N], inverse_hw[N], wd_of[N], scale[rotated_ordinates][N];
@@ -411,6 +427,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   const auto d = p.d_;
   const angle_table& t = unit_vectors();
   const std::size_t count = b.oscillators.size();
+  // The lanes of oscillators; those after them copy the last and are never folded (real_), so
+  // they must not open windows or hold back the end.
+  const std::size_t live = std::min(N, count - first);
   const std::size_t n = std::min(b.first.size(), b.second.size());
   const std::size_t windows = n > 1 ? (n - 2) / window + 1 : 0;
   const bool may_stop = !ahead1.empty() && !ahead2.empty();
@@ -502,7 +521,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   for (auto& ordinate : s->of) {
     for (rotation& r : ordinate) start_rotation(r);
   }
-  for (auto& q : s->threshold) std::fill(q, q + N, 0.0);
+  for (auto& q : s->threshold) std::fill(q, q + N, threshold_of(0));
   // Lane l's limits are sizeof(rotation) / sizeof(double) * l doubles from lane 0's.
   HWY_ALIGN std::int64_t lane_offsets[N];
   for (std::size_t l = 0; l < N; ++l) {
@@ -545,7 +564,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   // figure it draws, which leave few of the points run again below to raise a peak. Those
   // within 20% of the farthest of all come first, so that the limits keep most others out.
   for (int q = 0; q < rotated_ordinates; ++q) {
-    for (std::size_t l = 0; l < N; ++l) {
+    for (std::size_t l = 0; l < live; ++l) {
       double farthest = 0;
       for (const window_record& w : kept) farthest = std::max(farthest, w.largest[q][l]);
       rotation& r = s->of[q][l];
@@ -568,7 +587,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   for (std::size_t w = 0; w < kept.size(); ++w) {
     double score = 0;
     for (int q = 0; q < rotated_ordinates; ++q) {
-      for (std::size_t l = 0; l < N; ++l) {
+      for (std::size_t l = 0; l < live; ++l) {
         const double largest = std::max(peaks[q][l], peaks[q + 3][l]);
         if (largest > 0) score = std::max(score, kept[w].largest[q][l] / (largest * largest));
       }
@@ -579,7 +598,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   for (const auto& [score, w] : order) {
     bool open = false;
     for (int q = 0; q < rotated_ordinates; ++q) {
-      for (std::size_t l = 0; l < N; ++l) open = open || kept[w].largest[q][l] > s->threshold[q][l];
+      for (std::size_t l = 0; l < live; ++l) {
+        open = open || kept[w].largest[q][l] > s->threshold[q][l];
+      }
     }
     if (!open) continue;
     run_window(w, fold);
@@ -592,7 +613,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   p.x2 = end_x2;
   p.dx2 = end_dx2;
   for (std::size_t m = stop; m < n;) {
-    if (rotations_settled<N>(d, c, first, *s, p.x1, p.dx1, p.x2, p.dx2,
+    if (rotations_settled<N>(d, c, first, live, *s, p.x1, p.dx1, p.x2, p.dx2,
                              ahead1[(m - 1) / settle_check], ahead2[(m - 1) / settle_check])) {
       settled_at = m - 1;
       break;
