@@ -13,6 +13,10 @@ namespace kernels {
 // Samples between two looks at whether the peaks have settled.
 inline constexpr std::size_t settle_check = 256;
 
+// Peaks under this never settle: the squares of the state may have underflowed, and an energy of
+// zero would pass for rest.
+inline constexpr double least_settling_peak = 1e-140;
+
 // What the input still holds from a sample on: a bound on the integral of |a| to the end, and
 // the largest |a|.
 struct input_ahead {

@@ -135,9 +135,7 @@ HWY_INLINE bool settled(D d, const double* two_hw_of_lanes, std::size_t stride, 
   const V<D> forced =
       hn::Min(hn::Set(d, ahead.integral), hn::Mul(hn::Set(d, ahead.largest), row(inverse_hw_row)));
   const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
-  // Peaks so small that the squares of the state may have underflowed never settle.
-  const V<D> least = hn::Set(d, 1e-140);
-  auto below = hn::And(hn::Lt(bound, hn::Mul(wd, sd)), hn::Gt(sd, least));
+  auto below = hn::And(hn::Lt(bound, hn::Mul(wd, sd)), hn::Gt(sd, hn::Set(d, least_settling_peak)));
   if constexpr (all_peaks) {
     below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, sv)),
                                    hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, sa))));

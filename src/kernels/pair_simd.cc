@@ -55,16 +55,6 @@ struct rotation {
   bool stale;  // a fold raised some peak by more than stale_rise since the limits were taken
 };
 
-inline void start_rotation(rotation& r) {
-  std::fill(r.peak, r.peak + angles, 0.0);
-  std::fill(r.peak + angles, r.peak + padded_angles, HUGE_VAL);  // never the lowest of a block
-  std::fill(r.block_low, r.block_low + angle_blocks, 0.0);
-  std::fill(r.block_low + angle_blocks, r.block_low + padded_blocks, HUGE_VAL);
-  std::fill(r.limit, r.limit + sectors, -1.0);  // no peak yet: every point may raise one
-  r.floor = 0;
-  r.stale = false;
-}
-
 // A point whose squared radius is at most this cannot raise any peak: its projection on any
 // angle, rounded, stays under the smallest peak (the margin is far above the rounding of the
 // radius and of the projections, a few units of 2^-53). Where the square overflows, the points
@@ -74,6 +64,16 @@ inline double threshold_of(double floor) {
   const double square = floor * floor;
   if (!(square >= 1e-280)) return -1;
   return std::min(square, std::numeric_limits<double>::max()) * (1 - 1e-11);
+}
+
+inline void start_rotation(rotation& r) {
+  std::fill(r.peak, r.peak + angles, 0.0);
+  std::fill(r.peak + angles, r.peak + padded_angles, HUGE_VAL);  // never the lowest of a block
+  std::fill(r.block_low, r.block_low + angle_blocks, 0.0);
+  std::fill(r.block_low + angle_blocks, r.block_low + padded_blocks, HUGE_VAL);
+  std::fill(r.limit, r.limit + sectors, threshold_of(0));  // no peak yet: every point may raise one
+  r.floor = 0;
+  r.stale = false;
 }
 
 // The points of one rotation that passed its limits while a window ran, folded together when it
@@ -183,7 +183,7 @@ HWY_NOINLINE void FoldPoints(const angle_table& t, waiting& w, rotation& r) {
   r.stale = r.stale || big_rise;
 }
 
-// The limits of the sectors from the block lows (a valid bound: the lows only rise).
+// The limits of the sectors from the peaks (still bounds later: the peaks only rise).
 HWY_NOINLINE void UpdateLimits(rotation& r) {
   const hn::CappedTag<double, angle_block> d;
   const sector_weights& w = weights_of_sectors();
@@ -213,6 +213,11 @@ struct group_state {
   void fold_waiting(const angle_table& t, int q, std::size_t l) {
     FoldPoints(t, queue[q][l], of[q][l]);
     threshold[q][l] = threshold_of(of[q][l].floor);
+  }
+  // Folds what waits and, if a fold raised some peak far enough, takes the limits again.
+  void catch_up(const angle_table& t, int q, std::size_t l) {
+    if (queue[q][l].count != 0) fold_waiting(t, q, l);
+    if (of[q][l].stale) UpdateLimits(of[q][l]);
   }
   void wait(const angle_table& t, int q, std::size_t l, double x, double y, double r2) {
     waiting& w = queue[q][l];
@@ -279,9 +284,8 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
   for (int q = 0; q < rotated_ordinates; ++q) {
     for (std::size_t l = 0; l < N; ++l) floor[q][l] = s.of[q][l].floor;
   }
-  // As in settled, peaks so small that the squares may have underflowed never settle.
   const auto oscillators = hn::FirstN(d, live);
-  const auto tiny = hn::Not(hn::Gt(hn::Load(d, floor[0]), hn::Set(d, 1e-140)));
+  const auto tiny = hn::Not(hn::Gt(hn::Load(d, floor[0]), hn::Set(d, least_settling_peak)));
   if (!hn::AllFalse(d, hn::And(tiny, oscillators))) return false;
   const auto below = hn::Or(
       hn::Not(oscillators),
@@ -554,10 +558,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   };
   const auto refresh = [&] {
     for (int q = 0; q < rotated_ordinates; ++q) {
-      for (std::size_t l = 0; l < N; ++l) {
-        if (s->queue[q][l].count != 0) s->fold_waiting(t, q, l);
-        if (s->of[q][l].stale) UpdateLimits(s->of[q][l]);
-      }
+      for (std::size_t l = 0; l < N; ++l) s->catch_up(t, q, l);
     }
   };
   // First the farthest point of every window, of every lane: points of the motion all round the
@@ -577,8 +578,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
           if (sector >= 0 && r2 <= r.limit[sector]) continue;
           s->wait(t, q, l, x, y, r2);
         }
-        if (s->queue[q][l].count != 0) s->fold_waiting(t, q, l);
-        if (r.stale) UpdateLimits(r);
+        s->catch_up(t, q, l);
       }
     }
   }
