@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "kernels/lanes-inl.h"
@@ -45,6 +46,15 @@ struct sector_weights {
   alignas(64) double of[sectors][padded_angles];
 };
 const sector_weights& weights_of_sectors();
+
+// A window's points lie in the octagon |x| <= A, |y| <= B, |x + y| <= C, |x - y| <= D. Writing
+// the direction (c, s) of each angle as a combination of the two normals of the octagon about
+// it, (c, s) = a (1, 0) + b (1, 1) between 0 and 45 degrees and so on, bounds every point's
+// projection on it by |a| A + |b| C: of[k][angle] is the weight of the k-th of A, B, C, D.
+struct octagon_weights {
+  alignas(64) double of[4][padded_angles];
+};
+const octagon_weights& weights_of_octagon();
 
 struct rotation {
   alignas(64) double peak[padded_angles];
@@ -198,6 +208,26 @@ HWY_NOINLINE void UpdateLimits(rotation& r) {
   r.stale = false;
 }
 
+// Whether a point of the octagon (A, B, C, D: octagon_weights) may raise some peak of r: its
+// bound on some angle's projection, with room for the rounding of the octagon's sides and of
+// the projections (a few units of 2^-53 of A + B, which bounds every point's radius), reaches
+// the angle's peak.
+HWY_NOINLINE bool OctagonReaches(const octagon_weights& w, const double* sides, const rotation& r) {
+  const hn::CappedTag<double, angle_block> d;
+  const auto a = hn::Set(d, sides[0]), b = hn::Set(d, sides[1]);
+  const auto c = hn::Set(d, sides[2]), e = hn::Set(d, sides[3]);
+  const auto slack = hn::Set(d, (sides[0] + sides[1]) * 1e-12 + 1e-300);
+  for (std::size_t i = 0; i < padded_angles; i += hn::Lanes(d)) {
+    const auto bound = hn::Add(
+        hn::Add(
+            hn::Add(hn::Mul(a, hn::Load(d, w.of[0] + i)), hn::Mul(b, hn::Load(d, w.of[1] + i))),
+            hn::Add(hn::Mul(c, hn::Load(d, w.of[2] + i)), hn::Mul(e, hn::Load(d, w.of[3] + i)))),
+        slack);
+    if (!hn::AllTrue(d, hn::Lt(bound, hn::Load(d, r.peak + i)))) return true;
+  }
+  return false;
+}
+
 template <class D>
 using Vec = hn::Vec<D>;
 
@@ -258,10 +288,12 @@ HWY_INLINE hn::Mask<D> beyond_limits(D d, Vec<D> x, Vec<D> y, Vec<D> r2, hn::Mas
 }
 
 // Whether no later sample can raise any rotated peak of the vector: for any angle t the rotated
-// motion is the response to the rotated input, and its energy W (see settled) is at most
-// |cos t| W1 + |sin t| W2 <= sqrt(W1^2 + W2^2) (cos^2 + sin^2 is 1 to within the margin), its
-// input at most |cos t| |a1| + |sin t| |a2| <= |a1| + |a2|. First against each rotation's
-// smallest peak, then, for the lanes where that fails, angle by angle.
+// motion is the response to the rotated input, and its energy W (see settled) is that of the
+// rotated state, W^2 = cos^2 B11 + 2 cos sin B12 + sin^2 B22 with B the energy's bilinear form
+// of the two components' states (at most sqrt(W1^2 + W2^2), cos^2 + sin^2 being 1 to within
+// the margin); its input is at most |cos t| |a1| + |sin t| |a2| <= |a1| + |a2|. First against
+// each rotation's smallest peak, then, for the lanes where that fails, angle by angle: a motion
+// along one direction has almost no energy across it, where the peaks are smallest.
 template <std::size_t N, class D>
 bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
                        const group_state<N>& s, Vec<D> x1, Vec<D> dx1, Vec<D> x2, Vec<D> dx2,
@@ -271,15 +303,17 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
     return hn::LoadU(d, rows + static_cast<std::size_t>(i) * c.padded);
   };
   const Vec<D> two_hw = row(two_hw_row), w_squared = row(w_squared_row), wd = row(wd_row);
-  const auto energy = [&](Vec<D> x, Vec<D> dx) {
-    return hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(two_hw, hn::Mul(x, dx))),
-                   hn::Mul(w_squared, hn::Mul(x, x)));
+  // The energy's bilinear form, B(s, s) the energy of s.
+  const auto form = [&](Vec<D> x, Vec<D> dx, Vec<D> y, Vec<D> dy) {
+    return hn::Add(hn::Add(hn::Mul(dx, dy), hn::Mul(hn::Mul(two_hw, hn::Set(d, 0.5)),
+                                                    hn::Add(hn::Mul(x, dy), hn::Mul(y, dx)))),
+                   hn::Mul(w_squared, hn::Mul(x, y)));
   };
+  const Vec<D> b11 = form(x1, dx1, x1, dx1), b22 = form(x2, dx2, x2, dx2);
   const Vec<D> forced =
       hn::Min(hn::Set(d, ahead1.integral + ahead2.integral),
               hn::Mul(hn::Set(d, ahead1.largest + ahead2.largest), row(inverse_hw_row)));
-  const Vec<D> bound = hn::Mul(hn::Add(hn::Sqrt(hn::Add(energy(x1, dx1), energy(x2, dx2))), forced),
-                               hn::Set(d, 1 + 1e-6));
+  const Vec<D> bound = hn::Mul(hn::Add(hn::Sqrt(hn::Add(b11, b22)), forced), hn::Set(d, 1 + 1e-6));
   HWY_ALIGN double floor[rotated_ordinates][hn::MaxLanes(d)];
   for (int q = 0; q < rotated_ordinates; ++q) {
     for (std::size_t l = 0; l < N; ++l) floor[q][l] = s.of[q][l].floor;
@@ -294,9 +328,10 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
                       hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2]))))));
   if (hn::AllTrue(d, below)) return true;
 
-  HWY_ALIGN double w1[N], w2[N], inverse_hw[N], wd_of[N], scale[rotated_ordinates][N];
-  hn::Store(hn::Sqrt(energy(x1, dx1)), d, w1);
-  hn::Store(hn::Sqrt(energy(x2, dx2)), d, w2);
+  HWY_ALIGN double e11[N], e12[N], e22[N], inverse_hw[N], wd_of[N], scale[rotated_ordinates][N];
+  hn::Store(b11, d, e11);
+  hn::Store(form(x1, dx1, x2, dx2), d, e12);
+  hn::Store(b22, d, e22);
   hn::Store(row(inverse_hw_row), d, inverse_hw);
   hn::Store(wd, d, wd_of);
   hn::Store(hn::Set(d, 1.0), d, scale[0]);
@@ -308,19 +343,31 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
   const auto l1 = hn::Set(da, ahead1.largest), l2 = hn::Set(da, ahead2.largest);
   for (std::uint64_t bits = bits_of(d, hn::Not(below)); bits != 0; bits &= bits - 1) {
     const std::size_t l = static_cast<std::size_t>(__builtin_ctzll(bits));
-    const auto e1 = hn::Set(da, w1[l]), e2 = hn::Set(da, w2[l]);
+    const auto f11 = hn::Set(da, e11[l]), f12 = hn::Set(da, 2 * e12[l]), f22 = hn::Set(da, e22[l]);
+    // The rounding of the form, which may cancel: a few units of 2^-53 of B11 + B22, which
+    // bounds each of its terms (|B12| <= sqrt(B11 B22)).
+    const auto rounding = hn::Set(da, (e11[l] + e22[l]) * 1e-12);
     const auto ihw = hn::Set(da, inverse_hw[l]), frequency = hn::Set(da, wd_of[l]);
-    for (int q = 0; q < rotated_ordinates; ++q) {
-      const auto factor = hn::Set(da, scale[q][l] * (1 + 1e-6));
-      const double* peak = s.of[q][l].peak;
-      for (std::size_t a = 0; a < padded_angles; a += hn::Lanes(da)) {
-        const auto cosine = hn::Abs(hn::Load(da, t.c + a)), sine = hn::Abs(hn::Load(da, t.s + a));
-        const auto forced_here =
-            hn::Min(hn::Add(hn::Mul(cosine, i1), hn::Mul(sine, i2)),
-                    hn::Mul(hn::Add(hn::Mul(cosine, l1), hn::Mul(sine, l2)), ihw));
-        const auto energy_here = hn::Add(hn::Mul(cosine, e1), hn::Mul(sine, e2));
-        const auto reach = hn::Mul(hn::Add(energy_here, forced_here), factor);
-        if (!hn::AllTrue(da, hn::Lt(reach, hn::Mul(frequency, hn::Load(da, peak + a))))) {
+    HWY_ALIGN double factor[rotated_ordinates];
+    for (int q = 0; q < rotated_ordinates; ++q) factor[q] = scale[q][l] * (1 + 1e-6);
+    const double* peak[rotated_ordinates] = {s.of[0][l].peak, s.of[1][l].peak, s.of[2][l].peak};
+    for (std::size_t a = 0; a < padded_angles; a += hn::Lanes(da)) {
+      const auto cosine = hn::Load(da, t.c + a), sine = hn::Load(da, t.s + a);
+      const auto energy_squared = hn::Add(hn::Add(hn::Add(hn::Mul(hn::Mul(cosine, cosine), f11),
+                                                          hn::Mul(hn::Mul(cosine, sine), f12)),
+                                                  hn::Mul(hn::Mul(sine, sine), f22)),
+                                          rounding);
+      // Not a number (squares that overflowed) stays one, and so never below a peak.
+      const auto energy_here = hn::Sqrt(
+          hn::IfThenElse(hn::Lt(energy_squared, hn::Zero(da)), hn::Zero(da), energy_squared));
+      const auto cos_abs = hn::Abs(cosine), sin_abs = hn::Abs(sine);
+      const auto forced_here =
+          hn::Min(hn::Add(hn::Mul(cos_abs, i1), hn::Mul(sin_abs, i2)),
+                  hn::Mul(hn::Add(hn::Mul(cos_abs, l1), hn::Mul(sin_abs, l2)), ihw));
+      const auto reach = hn::Add(energy_here, forced_here);
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        const auto mine = hn::Mul(reach, hn::Set(da, factor[q]));
+        if (!hn::AllTrue(da, hn::Lt(mine, hn::Mul(frequency, hn::Load(da, peak[q] + a))))) {
           return false;
         }
       }
@@ -331,12 +378,13 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
 
 // A vector of oscillators from lane first, in two passes. The first runs both components to
 // where their peaks settle, and keeps for every window of samples the state at its start, the
-// largest squared radius of each rotated ordinate in it and a point at that radius. The second
-// looks at the rotated points: it folds those farthest points first, then runs the windows
-// again from their states, those of the largest radii first, so that the peaks are near their
-// final values early and most windows need not be run again at all (none of their points
-// reaches the smallest peak); then it goes on from where the first pass stopped until the
-// rotated peaks settle too. With sub-steps (mixed), in round r of an interval the
+// largest squared radius of each rotated ordinate in it and a point at that radius (and, for
+// slow oscillators, the octagon about its points). The second looks at the rotated points: it
+// folds those farthest points first, then runs the windows again from their states, those of
+// the largest radii first, so that the peaks are near their final values early and most
+// windows need not be run again at all (none of their points reaches the smallest peak, or
+// their octagon stays inside the peaks); then it goes on from where the first pass stopped
+// until the rotated peaks settle too. With sub-steps (mixed), in round r of an interval the
 // lanes with r steps or more take their r-th step and the others keep their state, as in
 // run_mixed.
 inline constexpr std::size_t window = 64;  // samples; a divisor of settle_check
@@ -403,6 +451,8 @@ class pair_group {
     }
   }
 
+  M real() const { return real_; }
+
   D d_;
   V x1, dx1, x2, dx2, acc1, acc2;
 
@@ -421,7 +471,7 @@ class pair_group {
   std::vector<double> fraction_;
 };
 
-template <bool mixed>
+template <bool mixed, bool bounded_by_octagons>
 void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair_response* out,
                     std::span<const input_ahead> ahead1, std::span<const input_ahead> ahead2) {
   using group = pair_group<mixed>;
@@ -439,13 +489,17 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   const bool may_stop = !ahead1.empty() && !ahead2.empty();
 
   // What the first pass keeps of each window: the state at its start, the largest squared
-  // radius of each rotated ordinate and a point at that radius.
+  // radius of each rotated ordinate, a point at that radius and the octagon of its points
+  // (A, B, C, D of octagon_weights; only where the group is bounded by octagons). Written before
+  // it is read: not cleared first.
   struct window_record {
     HWY_ALIGN double state[4][N];
     HWY_ALIGN double largest[rotated_ordinates][N];
     HWY_ALIGN double far[rotated_ordinates][2][N];
+    HWY_ALIGN double octagon[rotated_ordinates][4][N];
   };
-  std::vector<window_record> kept(windows);
+  const auto records = std::make_unique_for_overwrite<window_record[]>(windows);
+  std::span<window_record> kept(records.get(), windows);
 
   p.x1 = p.dx1 = p.x2 = p.dx2 = hn::Zero(d);
   V sd1 = p.x1, sv1 = sd1, sa1 = sd1, sd2 = sd1, sv2 = sd1, sa2 = sd1;
@@ -470,21 +524,25 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   // The first pass.
   std::size_t stop = n;  // the sample the first pass stopped at
   {
-    V largest[rotated_ordinates], far[rotated_ordinates][2];
+    // Of each rotated ordinate in the window: the largest squared radius, a point at it, and
+    // the octagon (the largest |u|, |v|, |u + v|, |u - v|; the first two are the components'
+    // peaks in the window, kept in every group).
+    V largest[rotated_ordinates], far[rotated_ordinates][2], octagon[rotated_ordinates][4];
     const auto widest = [&](int q, V u, V v) HWY_ATTR {
       const V r2 = hn::Add(hn::Mul(u, u), hn::Mul(v, v));
       const auto beyond = hn::Gt(r2, largest[q]);
       largest[q] = hn::Max(largest[q], r2);
       far[q][0] = hn::IfThenElse(beyond, u, far[q][0]);
       far[q][1] = hn::IfThenElse(beyond, v, far[q][1]);
+      V* o = octagon[q];
+      o[0] = hn::Max(o[0], hn::Abs(u));
+      o[1] = hn::Max(o[1], hn::Abs(v));
+      if constexpr (bounded_by_octagons) {
+        o[2] = hn::Max(o[2], hn::Abs(hn::Add(u, v)));
+        o[3] = hn::Max(o[3], hn::Abs(hn::Sub(u, v)));
+      }
     };
     const auto visit = [&](auto) HWY_ATTR {
-      sd1 = hn::Max(sd1, hn::Abs(p.x1));
-      sv1 = hn::Max(sv1, hn::Abs(p.dx1));
-      sa1 = hn::Max(sa1, hn::Abs(p.acc1));
-      sd2 = hn::Max(sd2, hn::Abs(p.x2));
-      sv2 = hn::Max(sv2, hn::Abs(p.dx2));
-      sa2 = hn::Max(sa2, hn::Abs(p.acc2));
       widest(0, p.x1, p.x2);
       widest(1, p.dx1, p.dx2);
       widest(2, p.acc1, p.acc2);
@@ -492,13 +550,25 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     for (std::size_t w = 0; w < windows; ++w) {
       const std::size_t from = w * window + 1, to = std::min(n, from + window);
       save_state(kept[w]);
-      for (int q = 0; q < rotated_ordinates; ++q) largest[q] = far[q][0] = far[q][1] = hn::Zero(d);
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        largest[q] = far[q][0] = far[q][1] = hn::Zero(d);
+        for (V& side : octagon[q]) side = hn::Zero(d);
+      }
       for (std::size_t m = from; m < to; ++m) p.interval(m, visit);
       for (int q = 0; q < rotated_ordinates; ++q) {
         hn::Store(largest[q], d, kept[w].largest[q]);
         hn::Store(far[q][0], d, kept[w].far[q][0]);
         hn::Store(far[q][1], d, kept[w].far[q][1]);
+        if constexpr (bounded_by_octagons) {
+          for (int k = 0; k < 4; ++k) hn::Store(octagon[q][k], d, kept[w].octagon[q][k]);
+        }
       }
+      sd1 = hn::Max(sd1, octagon[0][0]);
+      sd2 = hn::Max(sd2, octagon[0][1]);
+      sv1 = hn::Max(sv1, octagon[1][0]);
+      sv2 = hn::Max(sv2, octagon[1][1]);
+      sa1 = hn::Max(sa1, octagon[2][0]);
+      sa2 = hn::Max(sa2, octagon[2][1]);
       if (!time_to_look(may_stop, to) || to == n) continue;
       const input_ahead &a1 = ahead1[(to - 1) / settle_check],
                         &a2 = ahead2[(to - 1) / settle_check];
@@ -506,7 +576,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
       if (settled<true>(d, rows, c.padded, p.x1, p.dx1, sd1, sv1, sa1, a1) &&
           settled<true>(d, rows, c.padded, p.x2, p.dx2, sd2, sv2, sa2, a2)) {
         stop = to;
-        kept.resize(w + 1);
+        kept = kept.first(w + 1);
         break;
       }
     }
@@ -532,6 +602,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     lane_offsets[l] = static_cast<std::int64_t>(l * (sizeof(rotation) / sizeof(double)));
   }
   static_assert(sizeof(rotation) % sizeof(double) == 0);
+  // The lanes whose points may raise a peak of each ordinate (in the windows run again, those
+  // whose window reaches one).
+  typename group::M open_lanes[rotated_ordinates] = {p.real(), p.real(), p.real()};
   const auto fold = [&](auto lanes_of) HWY_ATTR {
     const V along[3][2] = {{p.x1, p.x2}, {p.dx1, p.dx2}, {p.acc1, p.acc2}};
     V r2[3];
@@ -539,7 +612,8 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     auto passes = hn::FirstN(d, 0);
     for (int q = 0; q < rotated_ordinates; ++q) {
       r2[q] = hn::Add(hn::Mul(along[q][0], along[q][0]), hn::Mul(along[q][1], along[q][1]));
-      over[q] = hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), lanes_of);
+      over[q] =
+          hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), hn::And(lanes_of, open_lanes[q]));
       passes = hn::Or(passes, over[q]);
     }
     if (HWY_LIKELY(hn::AllFalse(d, passes))) return;
@@ -595,17 +669,32 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     order.emplace_back(-score, w);
   }
   std::sort(order.begin(), order.end());
+  // A window is run again if some lane's radius passes its threshold and its octagon (where
+  // the group keeps them) reaches some peak; the points of the other lanes are not looked at.
+  // For slow motions, whose figures are long and thin, the radius alone keeps most windows.
+  const octagon_weights& sides = weights_of_octagon();
   for (const auto& [score, w] : order) {
+    const window_record& k = kept[w];
     bool open = false;
     for (int q = 0; q < rotated_ordinates; ++q) {
+      HWY_ALIGN double reaches[N] = {};
       for (std::size_t l = 0; l < live; ++l) {
-        open = open || kept[w].largest[q][l] > s->threshold[q][l];
+        if (!(k.largest[q][l] > s->threshold[q][l])) continue;
+        if constexpr (bounded_by_octagons) {
+          const double octagon[4] = {k.octagon[q][0][l], k.octagon[q][1][l], k.octagon[q][2][l],
+                                     k.octagon[q][3][l]};
+          if (!OctagonReaches(sides, octagon, s->of[q][l])) continue;
+        }
+        reaches[l] = 1;
+        open = true;
       }
+      open_lanes[q] = hn::Ne(hn::Load(d, reaches), hn::Zero(d));
     }
     if (!open) continue;
     run_window(w, fold);
     refresh();
   }
+  for (auto& m : open_lanes) m = p.real();
   // On from where the first pass stopped, until no later sample can raise a rotated peak.
   std::size_t settled_at = 0;
   p.x1 = end_x1;
@@ -650,10 +739,19 @@ void RunPair(const pair_batch& b, pair_response* out) {
     ahead2 = input_to_come(b.second.first(n), b.interval);
   }
   for (std::size_t first = 0; first < count; first += N) {
+    // The octagons pay where a window holds a short arc of the motion: at most 4.5 radians of
+    // the group's fastest oscillator (at 0.005 s between samples, periods from 0.45 s on).
+    // Elsewhere they cost the first pass more than they save.
+    double turn = 0;
+    for (std::size_t l = first; l < std::min(count, first + N); ++l) {
+      turn = std::max(turn, b.oscillators[l].step.wdt * window);
+    }
     if (!b.substeps_of.empty() && b.substeps_of[first] > 1) {
-      run_pair_group<true>(b, c, first, out, ahead1, ahead2);
+      run_pair_group<true, false>(b, c, first, out, ahead1, ahead2);
+    } else if (turn <= 4.5) {
+      run_pair_group<false, true>(b, c, first, out, ahead1, ahead2);
     } else {
-      run_pair_group<false>(b, c, first, out, ahead1, ahead2);
+      run_pair_group<false, false>(b, c, first, out, ahead1, ahead2);
     }
   }
 }
@@ -697,6 +795,31 @@ const sector_weights& weights_of_sectors() {
       }
     }
     return t;
+  }();
+  return table;
+}
+
+const octagon_weights& weights_of_octagon() {
+  static const octagon_weights table = [] {
+    octagon_weights w{};
+    const angle_table& t = unit_vectors();
+    for (int a = 0; a < angles; ++a) {
+      // (c, s) in the normals about it: (1, 0) and (1, 1) up to 45 degrees, (1, 1) and (0, 1)
+      // up to 90, (0, 1) and (-1, 1) up to 135, (-1, 1) and (-1, 0) beyond.
+      const double c = t.c[a], s = t.s[a];
+      double* k[4] = {&w.of[0][a], &w.of[1][a], &w.of[2][a], &w.of[3][a]};
+      if (a <= 45) {
+        *k[0] = c - s, *k[2] = s;
+      } else if (a <= 90) {
+        *k[2] = c, *k[1] = s - c;
+      } else if (a <= 135) {
+        *k[1] = s + c, *k[3] = -c;
+      } else {
+        *k[3] = s, *k[0] = -c - s;
+      }
+      for (double* x : k) *x = std::fabs(*x) * (1 + 1e-15);
+    }
+    return w;
   }();
   return table;
 }

@@ -6,11 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
+#include <limits>
+#include <numeric>
 #include <random>
 #include <vector>
 
 #include "kernels/angle_peaks.h"
+#include "kernels/early_stop.h"
 #include "kernels/rotd.h"
 #include "spectra/spectrum.h"
 
@@ -65,13 +70,16 @@ TEST(Pair, LanesEqualTheScalarTwinAndTheHistories) {
     std::size_t samples, oscillators;
     double correlation;
     std::size_t quiet;
-    double scale = 1;  // of the motion
-    double pulse = 0;  // in the first component alone, halfway through the quiet end
+    double scale = 1;     // of the motion
+    double pulse = 0;     // in the first component alone, halfway through the quiet end
+    bool across = false;  // the pulse in both, across the diagonal, just before a settle check
   };
   // Lane counts that fill whole vectors, leave a partial one, and mix sub-steps in one vector.
   // A long quiet end lets the short periods stop early: their peaks must stay the twin's; a
   // pulse in it, in the first component alone, raises some angles long after the motion. And
-  // motions whose squares overflow, or fall where rounding is no longer relative.
+  // motions whose squares overflow, or fall where rounding is no longer relative. A motion
+  // along the diagonal (correlation 1) and a pulse across it: the rotations must not stop while
+  // the energy across the diagonal, where the peaks are smallest, can still raise them.
   // clang-format off
   const row rows[] = {{1, 1500, 23, 0, 0},
                       {2, 900, 16, 0.9, 0},
@@ -80,13 +88,19 @@ TEST(Pair, LanesEqualTheScalarTwinAndTheHistories) {
                       {5, 1000, 16, 0.5, 4000},
                       {6, 1000, 16, 0.2, 4000, 1, 5000},
                       {7, 600, 9, 0.5, 0, 1e200},
-                      {8, 600, 9, 0.5, 2000, 1e-200}};
+                      {8, 600, 9, 0.5, 2000, 1e-200},
+                      {9, 1000, 16, 1, 3000, 1, 100, true}};
   // clang-format on
   for (const row& c : rows) {
     random_pair g = make_pair(c.seed, c.samples, c.correlation, c.quiet);
     for (double& a : g.first) a *= c.scale;
     for (double& a : g.second) a *= c.scale;
-    if (c.pulse != 0) g.first[c.samples + c.quiet / 2] = c.pulse;
+    if (c.pulse != 0 && !c.across) g.first[c.samples + c.quiet / 2] = c.pulse;
+    if (c.across) {
+      const std::size_t at = (c.samples + c.quiet / 2) / settle_check * settle_check - 1;
+      g.first[at] = c.pulse;
+      g.second[at] = -c.pulse;
+    }
     const run_of_pair o = oscillators_at(dt, c.oscillators);
     const pair_batch b{.first = g.first,
                        .second = g.second,
@@ -176,6 +190,42 @@ TEST(AnglePeaks, PercentilesAndTheirAngles) {
   // Ties take the first angle.
   const std::vector<double> flat(angles, 2.5);
   EXPECT_EQ(angle_peaks::of(flat.data()).angle_at(100), 0);
+}
+
+// The order against a stable sort of the values, on peaks that defeat a sort by their leading
+// bits or by their runs: neighbours one unit of the last place apart, ties, zeros of both signs,
+// negatives, infinities and not-a-numbers, and runs up, down and zig-zag.
+TEST(AnglePeaks, OrderAsAStableSort) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = HUGE_VAL;
+  const std::vector<std::function<double(int)>> cases = {
+      [](int a) { return -(1 + (a * 29 % 13) * 0x1p-52); },
+      [](int a) { return 1 + (a * 37 % 11) * 0x1p-52; },
+      [](int a) { return a % 4 == 0   ? -0.0
+                         : a % 4 == 1 ? 0.0
+                                      : a % 5; },
+      [&](int a) {
+        return a % 17 == 0 ? nan : a % 13 == 0 ? inf : a % 11 == 0 ? -inf : a - 90;
+      },
+      [](int a) { return std::fabs(std::cos(a * 0.02 + 0.3)) + (a % 7) * 1e-9; },
+      [](int a) { return a % 2 ? a : 180 - a; },
+  };
+  for (std::size_t c = 0; c < cases.size(); ++c) {
+    double by_angle[angles];
+    for (int a = 0; a < angles; ++a) by_angle[a] = cases[c](a);
+    std::array<int, angles> order;
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
+      return by_angle[i] < by_angle[j] || (!std::isnan(by_angle[i]) && std::isnan(by_angle[j]));
+    });
+    const angle_peaks p = angle_peaks::of(by_angle);
+    for (int i = 0; i < angles; ++i) {
+      const double want = by_angle[order[i]];
+      const bool tie = i > 0 && want == by_angle[order[i - 1]];
+      ASSERT_TRUE(p.sorted[i] == want || (std::isnan(want) && std::isnan(p.sorted[i])))
+          << c << " " << i;
+      ASSERT_EQ(p.angle[i], tie ? p.angle[i - 1] : order[i]) << c << " " << i;
+    }
+  }
 }
 
 }  // namespace
