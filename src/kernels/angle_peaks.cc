@@ -74,7 +74,7 @@ angle_peaks angle_peaks::of(const double* by_angle, double scale) {
     std::swap(from, to);
   }
   if (from != key) std::copy(from, from + angles, key);
-  // Peaks that differ only in that byte (2^-44 apart at most) are put in order again.
+  // Peaks that differ only in that byte (relatively 2^-44 apart at most) are put in order again.
   for (int i = 1; i < angles; ++i) {
     for (int j = i; j > 0 && (key[j] >> 8) == (key[j - 1] >> 8); --j) {
       const std::uint64_t a = order[key[j] & 0xff], b = order[key[j - 1] & 0xff];

@@ -310,6 +310,12 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
                    hn::Mul(w_squared, hn::Mul(x, y)));
   };
   const Vec<D> b11 = form(x1, dx1, x1, dx1), b22 = form(x2, dx2, x2, dx2);
+  // The size of the terms of each component's energy, which bounds the rounding of the form: the
+  // energy itself may be far smaller, down to (1 - h) times it.
+  const auto terms = [&](Vec<D> x, Vec<D> dx) {
+    return hn::Add(hn::Add(hn::Mul(dx, dx), hn::Abs(hn::Mul(two_hw, hn::Mul(x, dx)))),
+                   hn::Mul(w_squared, hn::Mul(x, x)));
+  };
   const Vec<D> forced =
       hn::Min(hn::Set(d, ahead1.integral + ahead2.integral),
               hn::Mul(hn::Set(d, ahead1.largest + ahead2.largest), row(inverse_hw_row)));
@@ -328,7 +334,9 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
                       hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2]))))));
   if (hn::AllTrue(d, below)) return true;
 
-  HWY_ALIGN double e11[N], e12[N], e22[N], inverse_hw[N], wd_of[N], scale[rotated_ordinates][N];
+  HWY_ALIGN double e11[N], e12[N], e22[N], size[N], inverse_hw[N], wd_of[N];
+  HWY_ALIGN double scale[rotated_ordinates][N];
+  hn::Store(hn::Add(terms(x1, dx1), terms(x2, dx2)), d, size);
   hn::Store(b11, d, e11);
   hn::Store(form(x1, dx1, x2, dx2), d, e12);
   hn::Store(b22, d, e22);
@@ -344,9 +352,9 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
   for (std::uint64_t bits = bits_of(d, hn::Not(below)); bits != 0; bits &= bits - 1) {
     const std::size_t l = static_cast<std::size_t>(__builtin_ctzll(bits));
     const auto f11 = hn::Set(da, e11[l]), f12 = hn::Set(da, 2 * e12[l]), f22 = hn::Set(da, e22[l]);
-    // The rounding of the form, which may cancel: a few units of 2^-53 of B11 + B22, which
-    // bounds each of its terms (|B12| <= sqrt(B11 B22)).
-    const auto rounding = hn::Set(da, (e11[l] + e22[l]) * 1e-12);
+    // The rounding of the form, which may cancel: a few units of 2^-53 of the size of its
+    // terms (B12's are at most the sum of B11's and B22's).
+    const auto rounding = hn::Set(da, size[l] * 1e-12);
     const auto ihw = hn::Set(da, inverse_hw[l]), frequency = hn::Set(da, wd_of[l]);
     HWY_ALIGN double factor[rotated_ordinates];
     for (int q = 0; q < rotated_ordinates; ++q) factor[q] = scale[q][l] * (1 + 1e-6);
@@ -602,34 +610,36 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     lane_offsets[l] = static_cast<std::int64_t>(l * (sizeof(rotation) / sizeof(double)));
   }
   static_assert(sizeof(rotation) % sizeof(double) == 0);
-  // The lanes whose points may raise a peak of each ordinate (in the windows run again, those
-  // whose window reaches one).
-  typename group::M open_lanes[rotated_ordinates] = {p.real(), p.real(), p.real()};
-  const auto fold = [&](auto lanes_of) HWY_ATTR {
-    const V along[3][2] = {{p.x1, p.x2}, {p.dx1, p.dx2}, {p.acc1, p.acc2}};
-    V r2[3];
-    typename group::M over[3];
-    auto passes = hn::FirstN(d, 0);
-    for (int q = 0; q < rotated_ordinates; ++q) {
-      r2[q] = hn::Add(hn::Mul(along[q][0], along[q][0]), hn::Mul(along[q][1], along[q][1]));
-      over[q] =
-          hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), hn::And(lanes_of, open_lanes[q]));
-      passes = hn::Or(passes, over[q]);
-    }
-    if (HWY_LIKELY(hn::AllFalse(d, passes))) return;
-    for (int q = 0; q < rotated_ordinates; ++q) {
-      auto mq = over[q];
-      if (hn::AllFalse(d, mq)) continue;
-      mq = beyond_limits(d, along[q][0], along[q][1], r2[q], mq, s->of[q][0].limit, lane_offsets);
-      const std::uint64_t bits = bits_of(d, mq);
-      if (bits == 0) continue;
-      HWY_ALIGN double u1[N], u2[N], r2q[N];
-      hn::Store(along[q][0], d, u1);
-      hn::Store(along[q][1], d, u2);
-      hn::Store(r2[q], d, r2q);
-      QueueLanes<N>(t, *s, q, u1, u2, r2q, bits);
-    }
+  // What looks at the points of each step, of the lanes open for each ordinate (in a window run
+  // again, those whose window can reach a peak).
+  using M = typename group::M;
+  const auto folding = [&](const M* open) {
+    return [&, open](auto lanes_of) HWY_ATTR {
+      const V along[3][2] = {{p.x1, p.x2}, {p.dx1, p.dx2}, {p.acc1, p.acc2}};
+      V r2[3];
+      M over[3];
+      auto passes = hn::FirstN(d, 0);
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        r2[q] = hn::Add(hn::Mul(along[q][0], along[q][0]), hn::Mul(along[q][1], along[q][1]));
+        over[q] = hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), hn::And(lanes_of, open[q]));
+        passes = hn::Or(passes, over[q]);
+      }
+      if (HWY_LIKELY(hn::AllFalse(d, passes))) return;
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        auto mq = over[q];
+        if (hn::AllFalse(d, mq)) continue;
+        mq = beyond_limits(d, along[q][0], along[q][1], r2[q], mq, s->of[q][0].limit, lane_offsets);
+        const std::uint64_t bits = bits_of(d, mq);
+        if (bits == 0) continue;
+        HWY_ALIGN double u1[N], u2[N], r2q[N];
+        hn::Store(along[q][0], d, u1);
+        hn::Store(along[q][1], d, u2);
+        hn::Store(r2[q], d, r2q);
+        QueueLanes<N>(t, *s, q, u1, u2, r2q, bits);
+      }
+    };
   };
+  const M every[rotated_ordinates] = {p.real(), p.real(), p.real()};
   const auto refresh = [&] {
     for (int q = 0; q < rotated_ordinates; ++q) {
       for (std::size_t l = 0; l < N; ++l) s->catch_up(t, q, l);
@@ -676,6 +686,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   for (const auto& [score, w] : order) {
     const window_record& k = kept[w];
     bool open = false;
+    M open_lanes[rotated_ordinates];
     for (int q = 0; q < rotated_ordinates; ++q) {
       HWY_ALIGN double reaches[N] = {};
       for (std::size_t l = 0; l < live; ++l) {
@@ -691,10 +702,9 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
       open_lanes[q] = hn::Ne(hn::Load(d, reaches), hn::Zero(d));
     }
     if (!open) continue;
-    run_window(w, fold);
+    run_window(w, folding(open_lanes));
     refresh();
   }
-  for (auto& m : open_lanes) m = p.real();
   // On from where the first pass stopped, until no later sample can raise a rotated peak.
   std::size_t settled_at = 0;
   p.x1 = end_x1;
@@ -707,7 +717,7 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
       settled_at = m - 1;
       break;
     }
-    for (const std::size_t look = next_look(m, n); m < look; ++m) p.interval(m, fold);
+    for (const std::size_t look = next_look(m, n); m < look; ++m) p.interval(m, folding(every));
     refresh();
   }
 

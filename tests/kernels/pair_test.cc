@@ -70,9 +70,10 @@ TEST(Pair, LanesEqualTheScalarTwinAndTheHistories) {
     std::size_t samples, oscillators;
     double correlation;
     std::size_t quiet;
-    double scale = 1;     // of the motion
-    double pulse = 0;     // in the first component alone, halfway through the quiet end
-    bool across = false;  // the pulse in both, across the diagonal, just before a settle check
+    double scale = 1;        // of the motion
+    double pulse = 0;        // in the first component alone, halfway through the quiet end
+    bool across = false;     // the pulse in both, across the diagonal, before a settle check
+    std::size_t before = 1;  // samples between that pulse and the check
   };
   // Lane counts that fill whole vectors, leave a partial one, and mix sub-steps in one vector.
   // A long quiet end lets the short periods stop early: their peaks must stay the twin's; a
@@ -89,7 +90,8 @@ TEST(Pair, LanesEqualTheScalarTwinAndTheHistories) {
                       {6, 1000, 16, 0.2, 4000, 1, 5000},
                       {7, 600, 9, 0.5, 0, 1e200},
                       {8, 600, 9, 0.5, 2000, 1e-200},
-                      {9, 1000, 16, 1, 3000, 1, 100, true}};
+                      {9, 1000, 16, 1, 3000, 1, 100, true},
+                      {10, 1000, 9, 1, 3000, 1, 100, true, 90}};
   // clang-format on
   for (const row& c : rows) {
     random_pair g = make_pair(c.seed, c.samples, c.correlation, c.quiet);
@@ -97,7 +99,7 @@ TEST(Pair, LanesEqualTheScalarTwinAndTheHistories) {
     for (double& a : g.second) a *= c.scale;
     if (c.pulse != 0 && !c.across) g.first[c.samples + c.quiet / 2] = c.pulse;
     if (c.across) {
-      const std::size_t at = (c.samples + c.quiet / 2) / settle_check * settle_check - 1;
+      const std::size_t at = (c.samples + c.quiet / 2) / settle_check * settle_check - c.before;
       g.first[at] = c.pulse;
       g.second[at] = -c.pulse;
     }
@@ -200,24 +202,29 @@ TEST(AnglePeaks, OrderAsAStableSort) {
   const std::vector<std::function<double(int)>> cases = {
       [](int a) { return -(1 + (a * 29 % 13) * 0x1p-52); },
       [](int a) { return 1 + (a * 37 % 11) * 0x1p-52; },
-      [](int a) { return a % 4 == 0   ? -0.0
-                         : a % 4 == 1 ? 0.0
+      [](int a) { return a % 4 == 0   ? 0.0
+                         : a % 4 == 1 ? -0.0
                                       : a % 5; },
       [&](int a) {
-        return a % 17 == 0 ? nan : a % 13 == 0 ? inf : a % 11 == 0 ? -inf : a - 90;
+        const double odd = a % 2 ? -nan : nan;  // either sign
+        return a % 17 == 0 ? odd : a % 13 == 0 ? inf : a % 11 == 0 ? -inf : a - 90;
       },
       [](int a) { return std::fabs(std::cos(a * 0.02 + 0.3)) + (a % 7) * 1e-9; },
       [](int a) { return a % 2 ? a : 180 - a; },
   };
-  for (std::size_t c = 0; c < cases.size(); ++c) {
-    double by_angle[angles];
-    for (int a = 0; a < angles; ++a) by_angle[a] = cases[c](a);
+  for (std::size_t c = 0; c < 2 * cases.size(); ++c) {
+    const double scale = c < cases.size() ? 1 : 9.80665;  // as Sa is written in g
+    double given[angles], by_angle[angles];
+    for (int a = 0; a < angles; ++a) {
+      given[a] = cases[c % cases.size()](a);
+      by_angle[a] = given[a] / scale;
+    }
     std::array<int, angles> order;
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
       return by_angle[i] < by_angle[j] || (!std::isnan(by_angle[i]) && std::isnan(by_angle[j]));
     });
-    const angle_peaks p = angle_peaks::of(by_angle);
+    const angle_peaks p = angle_peaks::of(given, scale);
     for (int i = 0; i < angles; ++i) {
       const double want = by_angle[order[i]];
       const bool tie = i > 0 && want == by_angle[order[i - 1]];
