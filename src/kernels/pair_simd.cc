@@ -28,17 +28,9 @@ inline constexpr int rotated_ordinates = 3;  // displacement, velocity, accelera
 // The peaks at every angle of one rotated ordinate of one oscillator, and what prunes the points
 // looked at: the smallest peak of each block of eight angles, and of all.
 // Directions (x, y) fall into sectors by q = x / (|x| + y) once turned into the upper half plane
-// (q runs from 1 at 0 degrees through 0 at 90 to -1 at 180): no angle is computed.
+// (q runs from 1 at 0 degrees through 0 at 90 to -1 at 180; beyond_limits): no angle is
+// computed.
 inline constexpr int sectors = 32;
-inline int sector_of(double x, double y) {
-  if (y < 0 || (y == 0 && x < 0)) {
-    x = -x;
-    y = -y;
-  }
-  const double q = x / (std::fabs(x) + y);
-  if (!(q >= -1 && q <= 1)) return -1;  // not a number, or infinite
-  return std::min(static_cast<int>((1 - q) * (sectors / 2)), sectors - 1);
-}
 
 // For a direction in sector s and the angles of block b, 1 / the largest |cos| between them: a
 // point of radius r in that sector projects on any angle of the block at most r / weight.
@@ -648,22 +640,28 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   // First the farthest point of every window, of every lane: points of the motion all round the
   // figure it draws, which leave few of the points run again below to raise a peak. Those
   // within 20% of the farthest of all come first, so that the limits keep most others out.
+  // The lanes side by side: each lane meets its windows in the same order as alone.
+  const M oscillators = hn::FirstN(d, live);
   for (int q = 0; q < rotated_ordinates; ++q) {
-    for (std::size_t l = 0; l < live; ++l) {
-      double farthest = 0;
-      for (const window_record& w : kept) farthest = std::max(farthest, w.largest[q][l]);
-      rotation& r = s->of[q][l];
-      for (const bool outer : {true, false}) {
-        for (const window_record& w : kept) {
-          const double r2 = w.largest[q][l];
-          if ((r2 > 0.64 * farthest) != outer || !(r2 > s->threshold[q][l])) continue;
-          const double x = w.far[q][0][l], y = w.far[q][1][l];
-          const int sector = sector_of(x, y);
-          if (sector >= 0 && r2 <= r.limit[sector]) continue;
-          s->wait(t, q, l, x, y, r2);
-        }
-        s->catch_up(t, q, l);
+    V farthest = hn::Zero(d);
+    for (const window_record& w : kept) {
+      const V r2 = hn::Load(d, w.largest[q]);
+      farthest = hn::IfThenElse(hn::Gt(r2, farthest), r2, farthest);
+    }
+    const V cut = hn::Mul(farthest, hn::Set(d, 0.64));
+    for (const bool outer : {true, false}) {
+      for (const window_record& w : kept) {
+        const V r2 = hn::Load(d, w.largest[q]);
+        const M beyond_cut = hn::Gt(r2, cut);
+        M m = hn::And(outer ? beyond_cut : hn::Not(beyond_cut), oscillators);
+        m = hn::And(m, hn::Gt(r2, hn::Load(d, s->threshold[q])));
+        if (hn::AllFalse(d, m)) continue;
+        m = beyond_limits(d, hn::Load(d, w.far[q][0]), hn::Load(d, w.far[q][1]), r2, m,
+                          s->of[q][0].limit, lane_offsets);
+        const std::uint64_t bits = bits_of(d, m);
+        if (bits != 0) QueueLanes<N>(t, *s, q, w.far[q][0], w.far[q][1], w.largest[q], bits);
       }
+      for (std::size_t l = 0; l < live; ++l) s->catch_up(t, q, l);
     }
   }
   // The windows by their largest radius against the largest component peak of each lane.
