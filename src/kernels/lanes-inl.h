@@ -123,24 +123,37 @@ HWY_INLINE void take_peaks(const vector_coefficients<D>& k, V<D> x, V<D> dx, V<D
 // (wd = w sqrt(1 - h^2)), |x| <= W / wd, |dx| <= W w / wd and |2hw dx + w^2 x| <= W w^2 / wd.
 // The margin covers rounding. two_hw: where the lanes' 2hw are in a table of the bound's
 // factors, rows stride apart.
+// The lanes whose peaks no later sample can raise, from W^2 (squared_w) and what the input
+// still holds, as settled says.
+template <bool all_peaks, class D>
+HWY_INLINE hn::Mask<D> below_peaks(D d, const double* two_hw_of_lanes, std::size_t stride,
+                                   V<D> squared_w, const input_ahead& ahead, V<D> sd, V<D> sv,
+                                   V<D> sa) {
+  const auto row = [&](bound_factor i) {
+    return hn::LoadU(d, two_hw_of_lanes + static_cast<std::size_t>(i) * stride);
+  };
+  const V<D> wd = row(wd_row);
+  const V<D> forced =
+      hn::Min(hn::Set(d, ahead.integral), hn::Mul(hn::Set(d, ahead.largest), row(inverse_hw_row)));
+  const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(squared_w), forced), hn::Set(d, 1 + 1e-6));
+  auto below = hn::And(hn::Lt(bound, hn::Mul(wd, sd)), hn::Gt(sd, hn::Set(d, least_settling_peak)));
+  if constexpr (all_peaks) {
+    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, sv)),
+                                   hn::Lt(hn::Mul(bound, row(w_squared_row)), hn::Mul(wd, sa))));
+  }
+  return below;
+}
+
 template <bool all_peaks, class D>
 HWY_INLINE bool settled(D d, const double* two_hw_of_lanes, std::size_t stride, V<D> x, V<D> dx,
                         V<D> sd, V<D> sv, V<D> sa, const input_ahead& ahead) {
   const auto row = [&](bound_factor i) {
     return hn::LoadU(d, two_hw_of_lanes + static_cast<std::size_t>(i) * stride);
   };
-  const V<D> two_hw = row(two_hw_row), w_squared = row(w_squared_row), wd = row(wd_row);
-  const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(two_hw, hn::Mul(x, dx))),
-                              hn::Mul(w_squared, hn::Mul(x, x)));
-  const V<D> forced =
-      hn::Min(hn::Set(d, ahead.integral), hn::Mul(hn::Set(d, ahead.largest), row(inverse_hw_row)));
-  const V<D> bound = hn::Mul(hn::Add(hn::Sqrt(energy), forced), hn::Set(d, 1 + 1e-6));
-  auto below = hn::And(hn::Lt(bound, hn::Mul(wd, sd)), hn::Gt(sd, hn::Set(d, least_settling_peak)));
-  if constexpr (all_peaks) {
-    below = hn::And(below, hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, sv)),
-                                   hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, sa))));
-  }
-  return hn::AllTrue(d, below);
+  const V<D> energy = hn::Add(hn::Add(hn::Mul(dx, dx), hn::Mul(row(two_hw_row), hn::Mul(x, dx))),
+                              hn::Mul(row(w_squared_row), hn::Mul(x, x)));
+  return hn::AllTrue(d,
+                     below_peaks<all_peaks>(d, two_hw_of_lanes, stride, energy, ahead, sd, sv, sa));
 }
 
 // The sample after which the kernel next looks at whether the peaks have settled (every

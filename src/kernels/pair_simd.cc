@@ -308,10 +308,6 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
     return hn::Add(hn::Add(hn::Mul(dx, dx), hn::Abs(hn::Mul(two_hw, hn::Mul(x, dx)))),
                    hn::Mul(w_squared, hn::Mul(x, x)));
   };
-  const Vec<D> forced =
-      hn::Min(hn::Set(d, ahead1.integral + ahead2.integral),
-              hn::Mul(hn::Set(d, ahead1.largest + ahead2.largest), row(inverse_hw_row)));
-  const Vec<D> bound = hn::Mul(hn::Add(hn::Sqrt(hn::Add(b11, b22)), forced), hn::Set(d, 1 + 1e-6));
   HWY_ALIGN double floor[rotated_ordinates][hn::MaxLanes(d)];
   for (int q = 0; q < rotated_ordinates; ++q) {
     for (std::size_t l = 0; l < N; ++l) floor[q][l] = s.of[q][l].floor;
@@ -319,11 +315,12 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
   const auto oscillators = hn::FirstN(d, live);
   const auto tiny = hn::Not(hn::Gt(hn::Load(d, floor[0]), hn::Set(d, least_settling_peak)));
   if (!hn::AllFalse(d, hn::And(tiny, oscillators))) return false;
-  const auto below = hn::Or(
-      hn::Not(oscillators),
-      hn::And(hn::Lt(bound, hn::Mul(wd, hn::Load(d, floor[0]))),
-              hn::And(hn::Lt(hn::Mul(bound, row(w_row)), hn::Mul(wd, hn::Load(d, floor[1]))),
-                      hn::Lt(hn::Mul(bound, w_squared), hn::Mul(wd, hn::Load(d, floor[2]))))));
+  const input_ahead both{.integral = ahead1.integral + ahead2.integral,
+                         .largest = ahead1.largest + ahead2.largest};
+  const auto below =
+      hn::Or(hn::Not(oscillators),
+             below_peaks<true>(d, rows, c.padded, hn::Add(b11, b22), both, hn::Load(d, floor[0]),
+                               hn::Load(d, floor[1]), hn::Load(d, floor[2])));
   if (hn::AllTrue(d, below)) return true;
 
   HWY_ALIGN double e11[N], e12[N], e22[N], size[N], inverse_hw[N], wd_of[N];
@@ -348,7 +345,7 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
     // terms (B12's are at most the sum of B11's and B22's).
     const auto rounding = hn::Set(da, size[l] * 1e-12);
     const auto ihw = hn::Set(da, inverse_hw[l]), frequency = hn::Set(da, wd_of[l]);
-    HWY_ALIGN double factor[rotated_ordinates];
+    double factor[rotated_ordinates];
     for (int q = 0; q < rotated_ordinates; ++q) factor[q] = scale[q][l] * (1 + 1e-6);
     const double* peak[rotated_ordinates] = {s.of[0][l].peak, s.of[1][l].peak, s.of[2][l].peak};
     for (std::size_t a = 0; a < padded_angles; a += hn::Lanes(da)) {
