@@ -19,6 +19,7 @@ bool fake_disk::parent_exists(const std::string& name) const {
 }
 
 int fake_disk::open(const std::string& given, edge::open_mode mode) {
+  const std::lock_guard lock(guard_);
   const std::string name = resolve(given);
   if (folders.count(name) != 0 && mode == edge::open_mode::read_only) {
     open_[next_handle_] = {name, 0, true, false};
@@ -42,6 +43,7 @@ int fake_disk::open(const std::string& given, edge::open_mode mode) {
 }
 
 edge::file_status fake_disk::status(const std::string& given) {
+  const std::lock_guard lock(guard_);
   const std::string name = resolve(given);
   edge::file_status s;
   s.inode = std::hash<std::string>()(name);
@@ -61,11 +63,13 @@ edge::file_status fake_disk::status(const std::string& given) {
 }
 
 edge::file_status fake_disk::status(int handle) {
+  const std::lock_guard lock(guard_);
   if (handle <= edge::standard_error) return {.exists = true};
   return status(name_of(handle));
 }
 
 long fake_disk::read(int handle, char* buffer, std::size_t n) {
+  const std::lock_guard lock(guard_);
   if (handle == edge::standard_input) {
     const std::size_t count = std::min(n, input.size() - input_position_);
     std::memcpy(buffer, input.data() + input_position_, count);
@@ -82,6 +86,7 @@ long fake_disk::read(int handle, char* buffer, std::size_t n) {
 }
 
 edge::write_result fake_disk::write(int handle, const char* data, std::size_t n) {
+  const std::lock_guard lock(guard_);
   const std::string name = name_of(handle);
   edge::write_result result{n, 0};
   if (auto it = write_limits_.find(name); it != write_limits_.end()) {
@@ -107,6 +112,7 @@ edge::write_result fake_disk::write(int handle, const char* data, std::size_t n)
 }
 
 int fake_disk::truncate(int handle, std::uint64_t size) {
+  const std::lock_guard lock(guard_);
   if (open_.count(handle) == 0) return EBADF;
   log.push_back("truncate " + name_of(handle) + " " + std::to_string(size));
   files[name_of(handle)].resize(size);
@@ -114,6 +120,7 @@ int fake_disk::truncate(int handle, std::uint64_t size) {
 }
 
 int fake_disk::close(int handle) {
+  const std::lock_guard lock(guard_);
   const std::string name = name_of(handle);
   log.push_back("close " + name);
   open_.erase(handle);
@@ -122,6 +129,7 @@ int fake_disk::close(int handle) {
 }
 
 edge::temporary fake_disk::create_temporary(const std::string& folder) {
+  const std::lock_guard lock(guard_);
   if (!folder.empty() && folders.count(folder) == 0) return {-ENOENT, {}};
   const std::string name =
       (folder.empty() ? "" : folder + "/") + ".sdof-" + std::to_string(next_temporary_++);
@@ -133,6 +141,7 @@ edge::temporary fake_disk::create_temporary(const std::string& folder) {
 }
 
 int fake_disk::rename(const std::string& from, const std::string& to) {
+  const std::lock_guard lock(guard_);
   if (files.count(from) == 0) return ENOENT;
   if (!parent_exists(to)) return ENOENT;
   log.push_back("rename " + from + " " + to);
@@ -147,12 +156,14 @@ int fake_disk::rename(const std::string& from, const std::string& to) {
 }
 
 int fake_disk::remove(const std::string& name) {
+  const std::lock_guard lock(guard_);
   log.push_back("remove " + name);
   temporaries.erase(name);
   return files.erase(name) != 0 ? 0 : ENOENT;
 }
 
 int fake_disk::make_folder(const std::string& name) {
+  const std::lock_guard lock(guard_);
   if (folders.count(name) != 0 || files.count(name) != 0) return EEXIST;
   if (!parent_exists(name)) return ENOENT;
   folders.insert(name);
@@ -160,12 +171,14 @@ int fake_disk::make_folder(const std::string& name) {
 }
 
 std::string fake_disk::resolve(const std::string& name) {
+  const std::lock_guard lock(guard_);
   const auto it = links.find(name);
   return it == links.end() ? name : it->second;
 }
 
 int fake_disk::set_owner_and_permissions(int handle, unsigned bits, std::uint64_t owner,
                                          std::uint64_t) {
+  const std::lock_guard lock(guard_);
   if (owner != 0) return EPERM;  // this process is not root: it cannot give a file away
   permissions[name_of(handle)] = bits;
   return 0;

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,7 +63,10 @@ class fake_disk final : public edge::disk {
   int set_owner_and_permissions(int handle, unsigned permissions, std::uint64_t owner,
                                 std::uint64_t group) override;
   unsigned new_file_permissions() override { return 0644; }
-  bool writable(const std::string& name) override { return read_only.count(resolve(name)) == 0; }
+  bool writable(const std::string& name) override {
+    const std::lock_guard lock(guard_);
+    return read_only.count(resolve(name)) == 0;
+  }
   bool terminal(int) override { return false; }
   // The temporaries made and not yet renamed or removed.
   std::set<std::string> temporaries;
@@ -84,6 +88,9 @@ class fake_disk final : public edge::disk {
   };
   std::string name_of(int handle) const;
 
+  // The programs read records on worker threads: every call that reads or changes the state
+  // holds this (some call others).
+  std::recursive_mutex guard_;
   std::map<int, open_file> open_;
   int next_handle_ = 3;
   int next_temporary_ = 0;
