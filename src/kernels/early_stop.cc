@@ -10,13 +10,20 @@ std::vector<input_ahead> input_to_come(std::span<const double> ddy, double inter
   double sum = 0, largest = 0;
   for (std::size_t j = r.size(); j-- > 0;) {
     const std::size_t from = j * settle_check, to = std::min(ddy.size(), from + settle_check);
-    double part[4] = {0, 0, 0, 0};  // four sums that need not wait for one another
+    // Four sums and four maxima that need not wait for one another.
+    double part[4] = {0, 0, 0, 0}, most[4] = {largest, 0, 0, 0};
     std::size_t m = from;
     for (; m + 4 <= to; m += 4) {
-      for (std::size_t i = 0; i < 4; ++i) part[i] += std::fabs(ddy[m + i]);
+      for (std::size_t i = 0; i < 4; ++i) {
+        part[i] += std::fabs(ddy[m + i]);
+        most[i] = std::max(most[i], std::fabs(ddy[m + i]));
+      }
     }
-    for (; m < to; ++m) part[0] += std::fabs(ddy[m]);
-    for (m = from; m < to; ++m) largest = std::max(largest, std::fabs(ddy[m]));
+    for (; m < to; ++m) {
+      part[0] += std::fabs(ddy[m]);
+      most[0] = std::max(most[0], std::fabs(ddy[m]));
+    }
+    largest = std::max(std::max(most[0], most[1]), std::max(most[2], most[3]));
     sum += interval * ((part[0] + part[1]) + (part[2] + part[3]));
     r[j] = {sum, largest};
   }

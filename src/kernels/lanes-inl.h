@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -69,6 +70,11 @@ struct vector_coefficients {
   V<D> k[coefficient_count];
   vector_coefficients(D d, const lanes& c, std::size_t lane) {
     for (int i = 0; i < coefficient_count; ++i) k[i] = hn::LoadU(d, c.of(i, lane));
+  }
+  // Lane l of the vector holds oscillator lane_of[l].
+  vector_coefficients(D d, const lanes& c, const std::int64_t* lane_of) {
+    const auto index = hn::LoadU(hn::RebindToSigned<D>(), lane_of);
+    for (int i = 0; i < coefficient_count; ++i) k[i] = hn::GatherIndex(d, c.of(i, 0), index);
   }
 };
 

@@ -8,6 +8,7 @@
 #include <hwy/highway.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -241,23 +242,31 @@ struct group_state {
     if (queue[q][l].count != 0) fold_waiting(t, q, l);
     if (of[q][l].stale) UpdateLimits(of[q][l]);
   }
-  void wait(const angle_table& t, int q, std::size_t l, double x, double y, double r2) {
+  // Whether the queue was full and folded (which may raise the threshold).
+  bool wait(const angle_table& t, int q, std::size_t l, double x, double y, double r2) {
     waiting& w = queue[q][l];
     w.x[w.count] = x;
     w.y[w.count] = y;
     w.r2[w.count] = r2;
-    if (++w.count == waiting_capacity) fold_waiting(t, q, l);
+    if (++w.count < waiting_capacity) return false;
+    fold_waiting(t, q, l);
+    return true;
   }
 };
 
-// Queues the points of the lanes in bits for their rotations.
+// Queues the points of the lanes in bits for their rotations (lane l's for oscillator
+// oscillator_of[l] of the group, or l); whether some queue was folded.
 template <std::size_t N>
-HWY_NOINLINE void QueueLanes(const angle_table& t, group_state<N>& s, int q, const double* u1,
-                             const double* u2, const double* r2, std::uint64_t bits) {
+HWY_NOINLINE bool QueueLanes(const angle_table& t, group_state<N>& s, int q, const double* u1,
+                             const double* u2, const double* r2, std::uint64_t bits,
+                             const std::int64_t* oscillator_of = nullptr) {
+  bool folded = false;
   for (; bits != 0; bits &= bits - 1) {
     const std::size_t l = static_cast<std::size_t>(__builtin_ctzll(bits));
-    s.wait(t, q, l, u1[l], u2[l], r2[l]);
+    const std::size_t o = oscillator_of ? static_cast<std::size_t>(oscillator_of[l]) : l;
+    folded |= s.wait(t, q, o, u1[l], u2[l], r2[l]);
   }
+  return folded;
 }
 
 // The lanes of m whose point (x, y) lies beyond the limit of its sector (rotation::limit of
@@ -412,19 +421,42 @@ class pair_group {
     }
   }
 
+  // The same oscillators in another order: lane l runs the group's lane lane_of[l] (each lane
+  // is then given its own stretch of the record: step).
+  pair_group(const pair_group& g, const lanes& c, std::size_t first, const std::int64_t* lane_of)
+      : b_(g.b_), k_(d_, c, offset(first, lane_of).data()), rounds_(g.rounds_) {
+    real_ = hn::FirstN(d_, N);
+    HWY_ALIGN double steps_of[N];
+    hn::Store(g.steps_, d_, steps_of);
+    HWY_ALIGN double mine[N];
+    for (std::size_t l = 0; l < N; ++l) mine[l] = steps_of[lane_of[l]];
+    steps_ = hn::Load(d_, mine);
+    if constexpr (mixed) {
+      fraction_.resize(g.fraction_.size());
+      for (int r = 0; r <= rounds_; ++r) {
+        for (std::size_t l = 0; l < N; ++l) fraction_at(r)[l] = r / mine[l];
+      }
+    }
+  }
+
   // One interval, from sample m - 1 to m: visit(steps) after each (sub-)step, with the new state
   // in x1 ... dx2 and the absolute accelerations in acc1, acc2.
   template <class F>
   HWY_INLINE void interval(std::size_t m, F&& visit) {
     const double f1 = b_.first[m - 1], t1 = b_.first[m], f2 = b_.second[m - 1], t2 = b_.second[m];
+    step(hn::Set(d_, f1), hn::Set(d_, t1), hn::Set(d_, f2), hn::Set(d_, t2), visit);
+  }
+
+  // One interval of each lane, its input going from from1 to to1 and from2 to to2.
+  template <class F>
+  HWY_INLINE void step(V from1, V to1, V from2, V to2, F&& visit) {
     if constexpr (!mixed) {
-      advance(k_, x1, dx1, hn::Set(d_, f1), hn::Set(d_, t1));
-      advance(k_, x2, dx2, hn::Set(d_, f2), hn::Set(d_, t2));
+      advance(k_, x1, dx1, from1, to1);
+      advance(k_, x2, dx2, from2, to2);
       accelerations();
       visit(real_);
     } else {
-      const V from1 = hn::Set(d_, f1), to1 = hn::Set(d_, t1), rise1 = hn::Set(d_, t1 - f1);
-      const V from2 = hn::Set(d_, f2), to2 = hn::Set(d_, t2), rise2 = hn::Set(d_, t2 - f2);
+      const V rise1 = hn::Sub(to1, from1), rise2 = hn::Sub(to2, from2);
       for (int r = 1; r <= rounds_; ++r) {
         const V round = hn::Set(d_, r);
         const auto last = hn::Eq(steps_, round);
@@ -459,6 +491,11 @@ class pair_group {
     acc2 = hn::Add(hn::Mul(k_.k[hw2], dx2), hn::Mul(k_.k[w2], x2));
   }
   double* fraction_at(int r) { return fraction_.data() + static_cast<std::size_t>(r) * N; }
+  static std::array<std::int64_t, N> offset(std::size_t first, const std::int64_t* lane_of) {
+    std::array<std::int64_t, N> o;
+    for (std::size_t l = 0; l < N; ++l) o[l] = static_cast<std::int64_t>(first) + lane_of[l];
+    return o;
+  }
 
   const pair_batch& b_;
   const vector_coefficients<D> k_;
@@ -506,18 +543,6 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     hn::Store(p.x2, d, w.state[2]);
     hn::Store(p.dx2, d, w.state[3]);
   };
-  const auto load_state = [&](const window_record& w) {
-    p.x1 = hn::Load(d, w.state[0]);
-    p.dx1 = hn::Load(d, w.state[1]);
-    p.x2 = hn::Load(d, w.state[2]);
-    p.dx2 = hn::Load(d, w.state[3]);
-  };
-  const auto run_window = [&](std::size_t w, auto&& visit) {
-    load_state(kept[w]);
-    const std::size_t from = w * window + 1, to = std::min(n, from + window);
-    for (std::size_t m = from; m < to; ++m) p.interval(m, visit);
-  };
-
   // The first pass.
   std::size_t stop = n;  // the sample the first pass stopped at
   {
@@ -600,31 +625,45 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
   }
   static_assert(sizeof(rotation) % sizeof(double) == 0);
   // What looks at the points of each step, of the lanes open for each ordinate (in a window run
-  // again, those whose window can reach a peak).
+  // again, those whose window can reach a peak). Lane l is oscillator oscillator_of[l] of the
+  // group (or l), with its threshold in threshold[q][l] and its limits offsets[l] doubles from
+  // lane 0's.
   using M = typename group::M;
-  const auto folding = [&](const M* open) {
+  struct view {
+    double* threshold[rotated_ordinates];
+    const std::int64_t* offsets;
+    const std::int64_t* oscillator_of;
+  };
+  const view own{{s->threshold[0], s->threshold[1], s->threshold[2]}, lane_offsets, nullptr};
+  const auto folding = [&](const M* open, const view& v, const group& g) {
     return [&, open](auto lanes_of) HWY_ATTR {
-      const V along[3][2] = {{p.x1, p.x2}, {p.dx1, p.dx2}, {p.acc1, p.acc2}};
+      const V along[3][2] = {{g.x1, g.x2}, {g.dx1, g.dx2}, {g.acc1, g.acc2}};
       V r2[3];
       M over[3];
       auto passes = hn::FirstN(d, 0);
       for (int q = 0; q < rotated_ordinates; ++q) {
         r2[q] = hn::Add(hn::Mul(along[q][0], along[q][0]), hn::Mul(along[q][1], along[q][1]));
-        over[q] = hn::And(hn::Gt(r2[q], hn::Load(d, s->threshold[q])), hn::And(lanes_of, open[q]));
+        over[q] = hn::And(hn::Gt(r2[q], hn::Load(d, v.threshold[q])), hn::And(lanes_of, open[q]));
         passes = hn::Or(passes, over[q]);
       }
       if (HWY_LIKELY(hn::AllFalse(d, passes))) return;
       for (int q = 0; q < rotated_ordinates; ++q) {
         auto mq = over[q];
         if (hn::AllFalse(d, mq)) continue;
-        mq = beyond_limits(d, along[q][0], along[q][1], r2[q], mq, s->of[q][0].limit, lane_offsets);
+        mq = beyond_limits(d, along[q][0], along[q][1], r2[q], mq, s->of[q][0].limit, v.offsets);
         const std::uint64_t bits = bits_of(d, mq);
         if (bits == 0) continue;
         HWY_ALIGN double u1[N], u2[N], r2q[N];
         hn::Store(along[q][0], d, u1);
         hn::Store(along[q][1], d, u2);
         hn::Store(r2[q], d, r2q);
-        QueueLanes<N>(t, *s, q, u1, u2, r2q, bits);
+        if (QueueLanes<N>(t, *s, q, u1, u2, r2q, bits, v.oscillator_of) &&
+            v.oscillator_of != nullptr) {
+          // The lanes' copies of the thresholds, which the fold may have raised.
+          for (std::size_t l = 0; l < N; ++l) {
+            v.threshold[q][l] = s->threshold[q][static_cast<std::size_t>(v.oscillator_of[l])];
+          }
+        }
       }
     };
   };
@@ -674,30 +713,86 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
     order.emplace_back(-score, w);
   }
   std::sort(order.begin(), order.end());
-  // A window is run again if some lane's radius passes its threshold and its octagon (where
-  // the group keeps them) reaches some peak; the points of the other lanes are not looked at.
-  // For slow motions, whose figures are long and thin, the radius alone keeps most windows.
+  // A window is run again for each lane whose radius passes its threshold and whose octagon
+  // (where the group keeps them) reaches some peak: bit q of the result for ordinate q. For slow
+  // motions, whose figures are long and thin, the radius alone keeps most windows.
   const octagon_weights& sides = weights_of_octagon();
-  for (const auto& [score, w] : order) {
-    const window_record& k = kept[w];
-    bool open = false;
-    M open_lanes[rotated_ordinates];
+  const auto reaching = [&](const window_record& k, std::size_t l) {
+    unsigned open = 0;
     for (int q = 0; q < rotated_ordinates; ++q) {
-      HWY_ALIGN double reaches[N] = {};
-      for (std::size_t l = 0; l < live; ++l) {
-        if (!(k.largest[q][l] > s->threshold[q][l])) continue;
-        if constexpr (bounded_by_octagons) {
-          const double octagon[4] = {k.octagon[q][0][l], k.octagon[q][1][l], k.octagon[q][2][l],
-                                     k.octagon[q][3][l]};
-          if (!OctagonReaches(sides, octagon, s->of[q][l])) continue;
-        }
-        reaches[l] = 1;
-        open = true;
+      if (!(k.largest[q][l] > s->threshold[q][l])) continue;
+      if constexpr (bounded_by_octagons) {
+        const double octagon[4] = {k.octagon[q][0][l], k.octagon[q][1][l], k.octagon[q][2][l],
+                                   k.octagon[q][3][l]};
+        if (!OctagonReaches(sides, octagon, s->of[q][l])) continue;
       }
-      open_lanes[q] = hn::Ne(hn::Load(d, reaches), hn::Zero(d));
+      open |= 1u << q;
     }
-    if (!open) continue;
-    run_window(w, folding(open_lanes));
+    return open;
+  };
+  // The windows are run again lane by lane: N tasks (a lane of the group and one of its windows)
+  // side by side in the lanes of a vector, each with its oscillator's coefficients and its own
+  // stretch of the record. Run for the whole group, a window had run all its lanes, and fewer
+  // than half of them on average needed it.
+  struct task {
+    std::size_t lane, window;
+    unsigned open;  // reaching
+  };
+  std::vector<task> tasks;
+  std::size_t next = 0;  // the windows tested, in order
+  // Where the task of each lane of the vector looks.
+  HWY_ALIGN std::int64_t lane_of[N], offsets[N], start[N];
+  HWY_ALIGN double threshold[rotated_ordinates][N];
+  const view of_tasks{{threshold[0], threshold[1], threshold[2]}, offsets, lane_of};
+  const hn::RebindToSigned<typename group::D> di;
+  for (std::size_t taken = 0;; taken += N) {
+    while (tasks.size() < taken + N && next < order.size()) {
+      const std::size_t w = order[next++].second;
+      for (std::size_t l = 0; l < live; ++l) {
+        if (const unsigned open = reaching(kept[w], l)) tasks.push_back({l, w, open});
+      }
+    }
+    if (taken >= tasks.size()) break;
+    // Lanes without a task of their own repeat the first, looking at nothing.
+    const std::size_t count_now = std::min(N, tasks.size() - taken);
+    HWY_ALIGN double state[4][N], length[N], open[rotated_ordinates][N];
+    for (std::size_t i = 0; i < N; ++i) {
+      const task& k = tasks[taken + (i < count_now ? i : 0)];
+      const std::size_t from = k.window * window + 1;
+      lane_of[i] = static_cast<std::int64_t>(k.lane);
+      offsets[i] = lane_offsets[k.lane];
+      start[i] = static_cast<std::int64_t>(from);
+      length[i] = static_cast<double>(std::min(n, from + window) - from);
+      for (int j = 0; j < 4; ++j) state[j][i] = kept[k.window].state[j][k.lane];
+      for (int q = 0; q < rotated_ordinates; ++q) {
+        threshold[q][i] = s->threshold[q][k.lane];
+        open[q][i] = i < count_now && (k.open >> q & 1) ? 1.0 : 0.0;
+      }
+    }
+    group g(p, c, first, lane_of);
+    g.x1 = hn::Load(d, state[0]);
+    g.dx1 = hn::Load(d, state[1]);
+    g.x2 = hn::Load(d, state[2]);
+    g.dx2 = hn::Load(d, state[3]);
+    const M open_lanes[rotated_ordinates] = {hn::Ne(hn::Load(d, open[0]), hn::Zero(d)),
+                                             hn::Ne(hn::Load(d, open[1]), hn::Zero(d)),
+                                             hn::Ne(hn::Load(d, open[2]), hn::Zero(d))};
+    const auto look = folding(open_lanes, of_tasks, g);
+    const V lengths = hn::Load(d, length);
+    const auto one = hn::Set(di, 1), last = hn::Set(di, static_cast<std::int64_t>(n - 1));
+    auto at = hn::Load(di, start);
+    V from1 = hn::GatherIndex(d, b.first.data(), hn::Sub(at, one));
+    V from2 = hn::GatherIndex(d, b.second.data(), hn::Sub(at, one));
+    for (std::size_t j = 0; j < window; ++j, at = hn::Add(at, one)) {
+      // The last window may be shorter: its lane goes on at the last sample, looking at nothing.
+      const auto within = hn::Lt(hn::Set(d, static_cast<double>(j)), lengths);
+      const V to1 = hn::GatherIndex(d, b.first.data(), hn::Min(at, last));
+      const V to2 = hn::GatherIndex(d, b.second.data(), hn::Min(at, last));
+      g.step(from1, to1, from2, to2,
+             [&](auto lanes_of) HWY_ATTR { look(hn::And(lanes_of, within)); });
+      from1 = to1;
+      from2 = to2;
+    }
     refresh();
   }
   // On from where the first pass stopped, until no later sample can raise a rotated peak.
@@ -712,7 +807,8 @@ void run_pair_group(const pair_batch& b, const lanes& c, std::size_t first, pair
       settled_at = m - 1;
       break;
     }
-    for (const std::size_t look = next_look(m, n); m < look; ++m) p.interval(m, folding(every));
+    for (const std::size_t look = next_look(m, n); m < look; ++m)
+      p.interval(m, folding(every, own, p));
     refresh();
   }
 
