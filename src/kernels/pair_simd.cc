@@ -393,7 +393,7 @@ bool rotations_settled(D d, const lanes& c, std::size_t first, std::size_t live,
 // until the rotated peaks settle too. With sub-steps (mixed), in round r of an interval the
 // lanes with r steps or more take their r-th step and the others keep their state, as in
 // run_mixed.
-inline constexpr std::size_t window = 64;  // samples; a divisor of settle_check
+inline constexpr std::size_t window = 32;  // samples; a divisor of settle_check
 
 template <bool mixed>
 class pair_group {
@@ -840,7 +840,7 @@ void RunPair(const pair_batch& b, pair_response* out) {
     ahead2 = input_to_come(b.second.first(n), b.interval);
   }
   for (std::size_t first = 0; first < count; first += N) {
-    // The octagons pay where a window holds a short arc of the motion: at most 4.5 radians of
+    // The octagons pay where a window holds a short arc of the motion: at most 2.25 radians of
     // the group's fastest oscillator (at 0.005 s between samples, periods from 0.45 s on).
     // Elsewhere they cost the first pass more than they save.
     double turn = 0;
@@ -849,7 +849,7 @@ void RunPair(const pair_batch& b, pair_response* out) {
     }
     if (!b.substeps_of.empty() && b.substeps_of[first] > 1) {
       run_pair_group<true, false>(b, c, first, out, ahead1, ahead2);
-    } else if (turn <= 4.5) {
+    } else if (turn <= 2.25) {
       run_pair_group<false, true>(b, c, first, out, ahead1, ahead2);
     } else {
       run_pair_group<false, false>(b, c, first, out, ahead1, ahead2);
